@@ -1,0 +1,62 @@
+#include "speech/availability.h"
+
+#include <algorithm>
+
+namespace quorvantel::speech {
+
+std::optional<SupportedTranscriber> supportedTranscriber(SpeechFramework& speech, const std::string& locale) {
+    if (!speech.isAvailable()) return std::nullopt;
+    auto supported = speech.supportedLocale(Locale{locale});
+    if (!supported) return std::nullopt;
+    return SupportedTranscriber{*supported,
+                                speech.makeTranscriber(*supported, TranscriberPreset::timeIndexedProgressiveTranscription)};
+}
+
+void availability(ProtocolOutput& out, const std::string& status, const std::string& locale,
+                  const std::optional<std::string>& message) {
+    std::string hyphenated = locale;
+    std::replace(hyphenated.begin(), hyphenated.end(), '_', '-');
+    json::Object line{{"type", "availability"},
+                      {"providerId", "apple-speech"},
+                      {"status", status},
+                      {"locale", hyphenated},
+                      {"local", true}};
+    if (message) line.emplace_back("message", *message);
+    out.emit(line);
+}
+
+void checkAvailability(SpeechFramework& speech, ProtocolOutput& out, const std::string& locale, bool prepare) {
+    auto supported = supportedTranscriber(speech, locale);
+    if (!supported) {
+        availability(out, "unsupported", locale,
+                     std::string("Apple SpeechTranscriber is unavailable for this device or language."));
+        return;
+    }
+    const TranscriberModules modules{supported->transcriber};
+    if (prepare) {
+        speech.reserve(supported->locale);
+        if (auto request = speech.assetInstallationRequest(modules)) request->downloadAndInstall();
+    }
+    const std::string& identifier = supported->locale.identifier;
+    switch (speech.status(modules)) {
+        case AssetInventoryStatus::unsupported:
+            availability(out, "unsupported", identifier,
+                         std::string("Apple's speech assets are unavailable for this configuration."));
+            return;
+        case AssetInventoryStatus::downloading:
+            availability(out, "download-required", identifier,
+                         std::string("Apple's speech language assets are still downloading."));
+            return;
+        case AssetInventoryStatus::supported:
+            availability(out, "download-required", identifier,
+                         std::string("Download Apple's speech language assets to enable local transcription."));
+            return;
+        case AssetInventoryStatus::installed: availability(out, "ready", identifier, std::nullopt); return;
+        case AssetInventoryStatus::other:
+            availability(out, "unsupported", identifier,
+                         std::string("Apple returned an unknown speech availability state."));
+            return;
+    }
+}
+
+}  // namespace quorvantel::speech

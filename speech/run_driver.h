@@ -1,0 +1,34 @@
+// The run: set-up against the recogniser, the "ready" line, the input loop that moves
+// packets to one session per source, the orderly flush and the abort path.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/speech/speech_framework.h"
+#include "speech/input_reader.h"
+#include "speech/protocol_output.h"
+
+namespace quorvantel::speech {
+
+inline constexpr const char* kNoTranscriberMessage =
+    "Apple SpeechTranscriber requires a supported language and an Apple silicon Mac with macOS 26 or later.";
+inline constexpr const char* kAssetsNotInstalledMessage =
+    "Apple's speech language assets are not installed. Use the explicit model download action first.";
+inline constexpr const char* kNoFormatMessage = "Apple did not provide an installed speech audio format.";
+// Exit status after SIGINT or SIGTERM during a run.
+inline constexpr int kSignalExitStatus = 130;
+
+struct RunEnvironment {
+    SpeechFramework& speech;
+    ProtocolOutput& output;
+    InputReader& input;
+    // Ends the process; must not return.
+    void (*exitProcess)(int status);
+};
+
+// Transcribes standard input, or the file at filePath. Returns after "stopped";
+// raises the failure after writing its error line.
+void run(RunEnvironment& environment, const std::string& locale, const std::optional<std::string>& filePath);
+
+}  // namespace quorvantel::speech
