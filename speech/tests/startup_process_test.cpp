@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/elf_section.h"
 
 using quorvantel::testing::Child;
 using quorvantel::testing::ChildOptions;
@@ -159,4 +160,15 @@ TEST(SpeechRun, ClosedStandardOutputExitsOneWithoutSigpipe) {
     const auto exit = child.wait();
     EXPECT_TRUE(exit.exited) << "killed by signal " << exit.signal;
     EXPECT_EQ(exit.exitStatus, 1);
+}
+
+TEST(SpeechExecutable, CarriesItsPropertyList) {
+    const auto plist = quorvantel::testing::readElfSection(helperPath(kHelper), "__info_plist");
+    ASSERT_TRUE(plist.has_value());
+    for (const char* entry : {"<key>CFBundleIdentifier</key>\n\t<string>org.quorvantel.speech</string>",
+                              "<key>CFBundleName</key>\n\t<string>Tovrel Local Speech</string>",
+                              "<key>CFBundleExecutable</key>\n\t<string>quorvantel-speech</string>",
+                              "<key>CFBundleVersion</key>\n\t<string>1</string>"}) {
+        EXPECT_NE(plist->find(entry), std::string::npos) << entry;
+    }
 }
