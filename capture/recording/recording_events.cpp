@@ -1,0 +1,47 @@
+#include "capture/recording/recording_events.h"
+
+#include <cmath>
+
+#include "capture/recording/recording_failure.h"
+#include "capture/recording/timeline.h"
+#include "platform/foundation/base64.h"
+
+namespace quorvantel::capture {
+
+json::Value startedEvent(std::int64_t captureStartedAtMs) {
+    if (captureStartedAtMs < 0 || captureStartedAtMs > kMaximumSessionStartMs) {
+        failRecording("The native recorder received an invalid session start time.");
+    }
+    return json::Object{{"type", "started"},
+                        {"sampleRate", kRecordingSampleRate},
+                        {"channels", kRecordingChannels},
+                        {"captureStartedAtMs", captureStartedAtMs}};
+}
+
+json::Value audioEvent(const std::uint8_t* bytes, std::size_t count, double peak, std::uint64_t startFrame) {
+    const std::uint64_t maximum = std::uint64_t(kMaximumTimelineFrames);
+    const bool safe = count >= 1 && count <= kMaximumAudioLineBytes && count % kPcm16BytesPerFrame == 0 &&
+                      std::isfinite(peak) && peak >= 0.0 && peak <= 1.0 && startFrame <= maximum &&
+                      maximum - startFrame >= count / kPcm16BytesPerFrame;
+    if (!safe) failRecording("The native recorder could not represent the audio timeline safely.");
+    // Adding zero turns a negative zero into a plain 0.
+    return json::Object{{"type", "audio"},
+                        {"data", base64::encode(bytes, count)},
+                        {"peak", peak + 0.0},
+                        {"startFrame", startFrame}};
+}
+
+json::Value silenceEvent(std::uint64_t startFrame, std::uint64_t frames) {
+    const std::uint64_t maximum = std::uint64_t(kMaximumTimelineFrames);
+    if (startFrame > maximum || frames < 1 || maximum - startFrame < frames) {
+        failRecording("The native recorder could not represent the silent timeline safely.");
+    }
+    return json::Object{{"type", "silence"}, {"startFrame", startFrame}, {"frames", frames}};
+}
+
+json::Value stoppedEvent(std::uint64_t totalFrames, std::uint64_t discardedPreStartFrames) {
+    return json::Object{
+        {"type", "stopped"}, {"totalFrames", totalFrames}, {"discardedPreStartFrames", discardedPreStartFrames}};
+}
+
+}  // namespace quorvantel::capture
