@@ -14,6 +14,13 @@
 using namespace quorvantel;
 using namespace quorvantel::speech;
 
+// Readable values in failure messages; found by argument-dependent lookup.
+namespace quorvantel::speech {
+void PrintTo(const TranscriptTiming& t, std::ostream* os) {
+    *os << t.startMs << " to " << t.endMs << " " << t.timingSource;
+}
+}  // namespace quorvantel::speech
+
 namespace {
 
 using Runs = std::vector<AttributedString::Run>;
@@ -34,10 +41,6 @@ TranscriptTiming words(std::int64_t startMs, std::int64_t endMs) { return {start
 
 TranscriptTiming timingOf(const Runs& runs, const CMTimeRange& result = kResult) {
     return transcriptTiming(AttributedString(runs), result);
-}
-
-void PrintTo(const TranscriptTiming& t, std::ostream* os) {
-    *os << t.startMs << " to " << t.endMs << " " << t.timingSource;
 }
 
 struct TimingCase {
