@@ -7,6 +7,7 @@
 #include "speech/availability.h"
 #include "speech/gap_planner.h"
 #include "speech/input_protocol.h"
+#include "speech/offline_file.h"
 #include "speech/pcm_converter.h"
 #include "speech/signal_watcher.h"
 #include "speech/speech_failure.h"
@@ -104,8 +105,12 @@ void run(RunEnvironment& environment, const std::string& locale, const std::opti
     environment.output.emit(json::Object{{"type", "ready"}});
 
     try {
-        (void)filePath;
-        readInput(state, environment, control);
+        if (filePath) {
+            const std::size_t system = indexOf(Source::systemAudio);
+            transcribeFile(*filePath, state.planner, *state.converters[system], *state.sessions[system], control);
+        } else {
+            readInput(state, environment, control);
+        }
         flush(state);
     } catch (const std::exception& failure) {
         signals.stop();
