@@ -1,0 +1,12 @@
+// quorvantel-meeting-titles on the stand-in platform.
+#include "analysis/frame/helper_runner.h"
+#include "analysis/standin_platform.h"
+#include "analysis/titles/meeting_titles_helper.h"
+
+using namespace quorvantel;
+
+int main(int argc, char** argv) {
+    const analysis::StandInPlatform platform = sim::loadScenarioOrExit(analysis::buildStandInPlatform);
+    analysis::titles::MeetingTitlesHelper helper;
+    return analysis::helperMain(helper, argc, argv, *platform.processInfo, *platform.models);
+}
