@@ -6,6 +6,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/coreaudio/audio_types.h"
+
 namespace quorvantel {
 
 using AVAudioChannelCount = std::uint32_t;
@@ -29,8 +31,9 @@ public:
 
 class AVAudioFormat {
 public:
-    // Formats beyond these are not linear PCM anyone here can describe.
-    static constexpr AVAudioChannelCount kMaximumChannelCount = 32;
+    // Formats beyond these are not linear PCM anyone here can describe; a buffer of
+    // one channel per sample buffer must fit one Core Audio buffer list.
+    static constexpr AVAudioChannelCount kMaximumChannelCount = kAudioBufferListCapacity;
     static constexpr double kMaximumSampleRate = 768'000.0;
 
     // initWithCommonFormat:sampleRate:channels:interleaved:. Nothing for a format

@@ -17,7 +17,6 @@ std::shared_ptr<AVAudioPCMBuffer> AVAudioPCMBuffer::make(const AVAudioFormat& fo
     if (!buffer->storage_) return nullptr;
     try {
         buffer->bufferList_.mNumberBuffers = buffers;
-        buffer->bufferList_.mBuffers.resize(buffers);
         for (std::uint32_t i = 0; i < buffers; ++i) {
             std::byte* data = buffer->storage_.get() + bufferBytes * i;
             buffer->bufferList_.mBuffers[i] = AudioBuffer{format.channelsPerBuffer(), 0, data};
@@ -46,7 +45,7 @@ void AVAudioPCMBuffer::setFrameLength(AVAudioFrameCount frameLength) {
     }
     frameLength_ = frameLength;
     const std::uint32_t bytes = frameLength * format_.bytesPerFrame();
-    for (AudioBuffer& buffer : bufferList_.mBuffers) buffer.mDataByteSize = bytes;
+    for (std::uint32_t i = 0; i < bufferList_.mNumberBuffers; ++i) bufferList_.mBuffers[i].mDataByteSize = bytes;
 }
 
 float* const* AVAudioPCMBuffer::floatChannelData() const {

@@ -10,20 +10,12 @@
 #include <vector>
 
 #include "platform/avfaudio/av_audio_format.h"
+#include "platform/coreaudio/audio_types.h"
 
 namespace quorvantel {
 
-// One sample buffer of a PCM buffer. mDataByteSize follows the frame length.
-struct AudioBuffer {
-    std::uint32_t mNumberChannels = 0;
-    std::uint32_t mDataByteSize = 0;
-    void* mData = nullptr;
-};
-
-struct AudioBufferList {
-    std::uint32_t mNumberBuffers = 0;
-    std::vector<AudioBuffer> mBuffers;
-};
+// The sample storage is described by Core Audio's own buffer list; each buffer's
+// mDataByteSize follows the frame length.
 
 class AVAudioPCMBuffer {
 public:

@@ -53,10 +53,10 @@ TEST(AVAudioFormatTest, DescribesLayoutPerBuffer) {
 }
 
 TEST(AVAudioPCMBufferTest, RejectsEmptyAndOversizedCapacities) {
-    const auto format = *AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat64, 48000, 32, false);
+    const auto format = *AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat64, 48000, 8, false);
     EXPECT_EQ(AVAudioPCMBuffer::make(format, 0), nullptr);
-    // 32 channels of 8-byte samples: this capacity needs more than the bound allows.
-    EXPECT_EQ(AVAudioPCMBuffer::make(format, 20'000'000), nullptr);
+    // 8 channels of 8-byte samples: this capacity needs more than the bound allows.
+    EXPECT_EQ(AVAudioPCMBuffer::make(format, 80'000'000), nullptr);
 }
 
 TEST(AVAudioPCMBufferTest, PlanarFloatBufferHasOneZeroedBufferPerChannel) {
@@ -70,7 +70,6 @@ TEST(AVAudioPCMBufferTest, PlanarFloatBufferHasOneZeroedBufferPerChannel) {
     EXPECT_EQ(buffer->int16ChannelData(), nullptr);
     const AudioBufferList* list = buffer->audioBufferList();
     ASSERT_EQ(list->mNumberBuffers, 2u);
-    ASSERT_EQ(list->mBuffers.size(), 2u);
     EXPECT_EQ(list->mBuffers[0].mData, buffer->floatChannelData()[0]);
     EXPECT_EQ(list->mBuffers[1].mData, buffer->floatChannelData()[1]);
     EXPECT_EQ(list->mBuffers[0].mNumberChannels, 1u);
