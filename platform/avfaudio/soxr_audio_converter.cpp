@@ -119,8 +119,23 @@ private:
 };
 
 void SoxrAudioConverter::loadInput(std::size_t frames) {
-    const SampleReader read(*pending_);
     const unsigned inputChannels = input_.channelCount();
+    if (input_.commonFormat() == AVAudioCommonFormat::pcmFormatInt16 && input_.isInterleaved()) {
+        // The speech helper's only input: read straight from the interleaved samples.
+        const std::int16_t* samples = pending_->int16ChannelData()[0] + pendingOffset_ * inputChannels;
+        if (workChannels_ == 1 && inputChannels > 1) {
+            const float scale = 1.0f / (32768.0f * float(inputChannels));
+            for (std::size_t f = 0; f < frames; ++f) {
+                std::int32_t sum = 0;
+                for (unsigned c = 0; c < inputChannels; ++c) sum += samples[f * inputChannels + c];
+                inScratch_[f] = float(sum) * scale;
+            }
+        } else {
+            for (std::size_t i = 0; i < frames * workChannels_; ++i) inScratch_[i] = float(samples[i]) / 32768.0f;
+        }
+        return;
+    }
+    const SampleReader read(*pending_);
     for (std::size_t f = 0; f < frames; ++f) {
         const std::size_t frame = pendingOffset_ + f;
         if (workChannels_ == 1 && inputChannels > 1) {
