@@ -1,6 +1,9 @@
 // The live run over pipes: framing and packet failures, the stop message, both
 // sources transcribed on the recording timeline, and recogniser faults.
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <thread>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
@@ -144,5 +147,23 @@ TEST(SpeechRunTranscription, ARecogniserFailureIsTheOneErrorLine) {
     EXPECT_EQ(lines[0], kReady);
     EXPECT_EQ(lines[1], errorLine("Speech model crashed."));
     EXPECT_EQ(run.exit.exitStatus, 1);
+    std::remove(scenario.c_str());
+}
+
+TEST(SpeechRunTranscription, ASignalEndsARunBlockedOnAStalledRecogniser) {
+    const std::string scenario = writeTemporaryFile(R"({"speech":{"recognizer":{"stallAfterInputs":2}}})", ".json");
+    quorvantel::testing::Child child(helperPath("quorvantel-speech"), runOptions(scenario));
+    EXPECT_EQ(child.readLine(), kReady);
+    // Far more than the channel holds: the driver ends up waiting for space.
+    std::string input;
+    for (int p = 0; p < 40; ++p) input += packet("microphone", 16000, 1, p * 100.0, 1600);
+    std::thread writer([&] { child.write(input); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    child.kill(SIGTERM);
+    const auto exit = child.wait();
+    writer.join();
+    EXPECT_TRUE(exit.exited);
+    EXPECT_EQ(exit.exitStatus, 130);
+    EXPECT_EQ(child.readRest(), "");
     std::remove(scenario.c_str());
 }
