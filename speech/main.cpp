@@ -7,6 +7,7 @@
 #include "platform/sim/scenario.h"
 #include "platform/sim/sim_process_info.h"
 #include "platform/sim/speech/sim_speech_framework.h"
+#include "speech/process_end.h"
 #include "speech/speech_main.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     speech::FileDescriptorReader input(STDIN_FILENO);
     speech::SpeechPlatform wiring{platform.processInfo, platform.speech, input};
-    // Threads may still be winding down; the process ends here without unwinding them.
-    _exit(speech::speechMain(wiring, arguments));
+    // Threads may still be winding down; the process ends here without unwinding them,
+    // unless a signal is already ending it.
+    speech::endProcess(speech::speechMain(wiring, arguments));
 }

@@ -10,6 +10,7 @@ ProtocolOutput::ProtocolOutput(int fd, std::function<void(int)> terminate)
 
 void ProtocolOutput::emit(const json::Object& object) {
     std::lock_guard<std::mutex> guard(lock_);
+    if (closed_) return;
     if (errorEmitted_) {
         const json::Value* type = nullptr;
         for (const auto& [key, value] : object) {
@@ -50,6 +51,11 @@ void ProtocolOutput::error(const std::string& message) {
         if (already) return;
     }
     emit(json::Object{{"type", "error"}, {"message", message}});
+}
+
+void ProtocolOutput::close() {
+    std::lock_guard<std::mutex> guard(lock_);
+    closed_ = true;
 }
 
 ProtocolOutput& output() {

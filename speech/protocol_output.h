@@ -25,10 +25,14 @@ public:
     void emit(const json::Object& object);
     // Writes {"type":"error","message":…} for the first call only.
     void error(const std::string& message);
+    // Nothing more is written, not even an error line: the process is ending on a
+    // signal.
+    void close();
 
 private:
     std::mutex lock_;
     bool errorEmitted_ = false;
+    bool closed_ = false;
     int fd_;
     std::function<void(int)> terminate_;
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <unistd.h>
 #include <variant>
 
 #include "speech/availability.h"
@@ -9,6 +10,7 @@
 #include "speech/input_protocol.h"
 #include "speech/offline_file.h"
 #include "speech/pcm_converter.h"
+#include "speech/process_end.h"
 #include "speech/signal_watcher.h"
 #include "speech/speech_failure.h"
 #include "speech/stream_session.h"
@@ -95,12 +97,15 @@ void run(RunEnvironment& environment, const std::string& locale, const std::opti
     }
 
     SignalWatcher signals;
-    auto exitProcess = environment.exitProcess;
     std::array<std::shared_ptr<StreamSession>, 2> sessions = state.sessions;
-    signals.start([exitProcess, sessions] {
-        // No line: the host asked for the end. Each session stops without reporting.
+    ProtocolOutput& output = environment.output;
+    signals.start([sessions, &output] {
+        // The host asked for the end: no line at all, not even the error the driver
+        // meets when its session is stopped under it.
+        if (!claimProcessEndForSignal()) return;
+        output.close();
         for (const auto& session : sessions) session->cancelImmediately();
-        exitProcess(kSignalExitStatus);
+        _exit(kSignalExitStatus);
     });
     environment.output.emit(json::Object{{"type", "ready"}});
 

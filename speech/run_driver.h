@@ -23,7 +23,7 @@ struct RunEnvironment {
     SpeechFramework& speech;
     ProtocolOutput& output;
     InputReader& input;
-    // Ends the process; must not return.
+    // Ends the process for a watchdog or the failure report; must not return.
     void (*exitProcess)(int status);
 };
 

@@ -5,6 +5,7 @@
 
 #include "speech/availability.h"
 #include "speech/command_line.h"
+#include "speech/process_end.h"
 #include "speech/protocol_output.h"
 #include "speech/run_driver.h"
 #include "speech/speech_failure.h"
@@ -39,7 +40,7 @@ int speechMain(SpeechPlatform& platform, const std::vector<std::string>& argumen
             case Command::file:
             case Command::run: {
                 if (commandLine.command == Command::file && !commandLine.path) throw SpeechFailure(kNoPathMessage);
-                RunEnvironment environment{platform.speech, out, platform.input, [](int status) { _exit(status); }};
+                RunEnvironment environment{platform.speech, out, platform.input, endProcess};
                 run(environment, commandLine.locale,
                     commandLine.command == Command::file ? commandLine.path : std::nullopt);
                 return 0;

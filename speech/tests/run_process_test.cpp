@@ -152,18 +152,36 @@ TEST(SpeechRunTranscription, ARecogniserFailureIsTheOneErrorLine) {
 
 TEST(SpeechRunTranscription, ASignalEndsARunBlockedOnAStalledRecogniser) {
     const std::string scenario = writeTemporaryFile(R"({"speech":{"recognizer":{"stallAfterInputs":2}}})", ".json");
-    quorvantel::testing::Child child(helperPath("quorvantel-speech"), runOptions(scenario));
-    EXPECT_EQ(child.readLine(), kReady);
-    // Far more than the channel holds: the driver ends up waiting for space.
-    std::string input;
-    for (int p = 0; p < 40; ++p) input += packet("microphone", 16000, 1, p * 100.0, 1600);
-    std::thread writer([&] { child.write(input); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    child.kill(SIGTERM);
-    const auto exit = child.wait();
-    writer.join();
-    EXPECT_TRUE(exit.exited);
-    EXPECT_EQ(exit.exitStatus, 130);
-    EXPECT_EQ(child.readRest(), "");
+    for (int signal : {SIGTERM, SIGINT}) {
+        quorvantel::testing::Child child(helperPath("quorvantel-speech"), runOptions(scenario));
+        EXPECT_EQ(child.readLine(), kReady);
+        // Far more than the channel holds: the driver ends up waiting for space.
+        std::string input;
+        for (int p = 0; p < 40; ++p) input += packet("microphone", 16000, 1, p * 100.0, 1600);
+        std::thread writer([&] { child.write(input); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        child.kill(signal);
+        const auto exit = child.wait();
+        writer.join();
+        EXPECT_TRUE(exit.exited);
+        EXPECT_EQ(exit.exitStatus, 130);
+        EXPECT_EQ(child.readRest(), "");
+    }
+    std::remove(scenario.c_str());
+}
+
+TEST(SpeechRunTranscription, AHoleThatAStalledRecogniserCannotTakeEndsAfterTenSeconds) {
+    const std::string scenario = writeTemporaryFile(R"({"speech":{"recognizer":{"stallAfterInputs":1}}})", ".json");
+    // A minute of hole: 600 silence chunks, far more than the channel holds.
+    const std::string input =
+        packet("system-audio", 48000, 2, 0, 4800) + packet("system-audio", 48000, 2, 60'000, 4800) + "{\"type\":\"stop\"}\n";
+    const auto started = std::chrono::steady_clock::now();
+    auto run = runChild(helperPath("quorvantel-speech"), runOptions(scenario), input);
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(run.lines(), (std::vector<std::string>{kReady, errorLine("On-device transcription could not process the "
+                                                                      "silent interval within ten seconds. Audio "
+                                                                      "recording continues.")}));
+    EXPECT_EQ(run.exit.exitStatus, 1);
+    EXPECT_GE(elapsed, std::chrono::seconds(10));
     std::remove(scenario.c_str());
 }
