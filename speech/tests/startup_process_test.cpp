@@ -135,6 +135,12 @@ TEST(SpeechStartup, BadScenarioEndsWithStatus70BeforeAnything) {
     }
 }
 
+TEST(SpeechStartup, SelftestSucceedsOnTheCurrentSystem) {
+    auto run = runChild(helperPath(kHelper), withScenario({"selftest", "--locale", "de_DE"}));
+    EXPECT_EQ(run.output, "{\"ok\":true,\"type\":\"selftest\"}\n");
+    EXPECT_EQ(run.exit.exitStatus, 0);
+}
+
 TEST(SpeechRun, ImmediatelyClosedInputIsReadyThenStopped) {
     auto run = runChild(helperPath(kHelper), withScenario({"run", "--path", "/ignored.wav"}), "");
     EXPECT_EQ(run.output, "{\"type\":\"ready\"}\n{\"type\":\"stopped\"}\n");
