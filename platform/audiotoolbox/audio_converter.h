@@ -32,7 +32,6 @@ inline constexpr std::uint32_t kConverterPrimeMethod_Pre = 0;
 inline constexpr std::uint32_t kConverterPrimeMethod_Normal = 1;
 inline constexpr std::uint32_t kConverterPrimeMethod_None = 2;
 
-inline constexpr OSStatus kAudio_ParamError = -50;
 inline constexpr OSStatus kAudioConverterErr_FormatNotSupported = OSStatus(fourCharCode("fmt?"));
 inline constexpr OSStatus kAudioConverterErr_PropertyNotSupported = OSStatus(fourCharCode("prop"));
 inline constexpr OSStatus kAudioConverterErr_BadPropertySizeError = OSStatus(fourCharCode("!siz"));

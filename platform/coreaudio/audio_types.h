@@ -17,6 +17,7 @@ constexpr std::uint32_t fourCharCode(const char (&code)[5]) {
 }
 
 inline constexpr OSStatus kAudioHardwareNoError = 0;
+inline constexpr OSStatus kAudio_ParamError = -50;
 inline constexpr OSStatus kAudioHardwareNotRunningError = OSStatus(fourCharCode("stop"));
 inline constexpr OSStatus kAudioHardwareUnspecifiedError = OSStatus(fourCharCode("what"));
 inline constexpr OSStatus kAudioHardwareUnknownPropertyError = OSStatus(fourCharCode("who?"));

@@ -14,7 +14,7 @@ namespace {
 // A producer thread and the consumer hand over packets whose every byte carries the
 // packet's number: the consumer must see each packet whole, once and in order.
 TEST(RingThreaded, HandsOverWholePacketsInOrderBetweenTwoThreads) {
-    constexpr std::uint32_t kPackets = 5'000;
+    constexpr std::uint32_t kPackets = 2'000;
     constexpr std::uint32_t kBytes = 4'096;
     auto ring = std::make_unique<Ring>();
     ring->configure(4, 2, testing::pcmFormat(testing::SampleType::float32));

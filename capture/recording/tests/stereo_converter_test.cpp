@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "capture/recording/stereo_converter.h"
@@ -44,8 +45,8 @@ CMTime sourceAt(std::int64_t frame, CMTimeScale rate) { return CMTimeMake(1'000L
 std::vector<float> sine(std::size_t frames, double rate) {
     std::vector<float> s(frames * 2);
     for (std::size_t i = 0; i < frames; ++i) {
-        s[i * 2] = float(0.5 * std::sin(2 * M_PI * 440 * double(i) / rate));
-        s[i * 2 + 1] = float(0.25 * std::sin(2 * M_PI * 1000 * double(i) / rate));
+        s[i * 2] = float(0.5 * std::sin(2 * std::numbers::pi * 440 * double(i) / rate));
+        s[i * 2 + 1] = float(0.25 * std::sin(2 * std::numbers::pi * 1000 * double(i) / rate));
     }
     return s;
 }
