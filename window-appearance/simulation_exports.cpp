@@ -295,6 +295,26 @@ napi_value ResizeWindow(napi_env env, napi_callback_info info) {
     });
 }
 
+napi_value SetFrame(napi_env env, napi_callback_info info) {
+    return guarded(env, [&] {
+        Arguments a = readArguments(env, info, 2);
+        HandleEntry& entry = entryOf(env, *a.simulation, a.values[0]);
+        napi_value object = optionsObject(env, a, 1, "setFrame rectangle");
+        if (!object) argumentError("setFrame rectangle must be an object.");
+        appkit::NSRect frame;
+        double* parts[] = {&frame.x, &frame.y, &frame.width, &frame.height};
+        const char* names[] = {"x", "y", "width", "height"};
+        for (int i = 0; i < 4; ++i) {
+            auto v = member(env, object, names[i]);
+            if (!v) argumentError(std::string("setFrame needs ") + names[i] + ".");
+            *parts[i] = numberOf(env, *v, names[i]);
+            if (std::fabs(*parts[i]) > kMaximumWindowSide) argumentError(std::string(names[i]) + " must be within 16384 of 0.");
+        }
+        entry.view->applyFrame(frame);
+        return undefinedValue(env);
+    });
+}
+
 napi_value SetAccessibility(napi_env env, napi_callback_info info) {
     return guarded(env, [&] {
         Arguments a = readArguments(env, info, 1);
@@ -500,6 +520,7 @@ bool RegisterSimulation(napi_env env, napi_value exports, sim::WindowSystem& sys
         {"closeWindow", nullptr, CloseWindow, nullptr, nullptr, nullptr, napi_default, data},
         {"replaceContentView", nullptr, ReplaceContentView, nullptr, nullptr, nullptr, napi_default, data},
         {"resizeWindow", nullptr, ResizeWindow, nullptr, nullptr, nullptr, napi_default, data},
+        {"setFrame", nullptr, SetFrame, nullptr, nullptr, nullptr, napi_default, data},
         {"setAccessibility", nullptr, SetAccessibility, nullptr, nullptr, nullptr, napi_default, data},
         {"setSystemVersion", nullptr, SetSystemVersion, nullptr, nullptr, nullptr, napi_default, data},
         {"addSubview", nullptr, AddSubview, nullptr, nullptr, nullptr, napi_default, data},
