@@ -167,6 +167,18 @@ void writeString(std::string& out, std::string_view text) {
     out += '"';
     std::size_t i = 0;
     while (i < text.size()) {
+        // Runs of characters written as they are go out in one append.
+        std::size_t plain = i;
+        while (plain < text.size()) {
+            const unsigned char p = static_cast<unsigned char>(text[plain]);
+            if (p < 0x20 || p >= 0x80 || p == '"' || p == '\\' || p == '/') break;
+            ++plain;
+        }
+        if (plain > i) {
+            out.append(text.data() + i, plain - i);
+            i = plain;
+            continue;
+        }
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
             const std::size_t length = utf8SequenceLength(text, i);
