@@ -24,11 +24,15 @@ json::Value audioEvent(const std::uint8_t* bytes, std::size_t count, double peak
                       std::isfinite(peak) && peak >= 0.0 && peak <= 1.0 && startFrame <= maximum &&
                       maximum - startFrame >= count / kPcm16BytesPerFrame;
     if (!safe) failRecording("The native recorder could not represent the audio timeline safely.");
+    // Members are moved in one by one: an initializer list would copy the payload.
     // Adding zero turns a negative zero into a plain 0.
-    return json::Object{{"type", "audio"},
-                        {"data", base64::encode(bytes, count)},
-                        {"peak", peak + 0.0},
-                        {"startFrame", startFrame}};
+    json::Object line;
+    line.reserve(4);
+    line.emplace_back("type", "audio");
+    line.emplace_back("data", base64::encode(bytes, count));
+    line.emplace_back("peak", peak + 0.0);
+    line.emplace_back("startFrame", startFrame);
+    return json::Value(std::move(line));
 }
 
 json::Value silenceEvent(std::uint64_t startFrame, std::uint64_t frames) {

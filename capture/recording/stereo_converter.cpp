@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "capture/recording/core_audio_failure.h"
 #include "capture/recording/recording_failure.h"
@@ -105,15 +106,27 @@ void StereoConverter::accept(const Packet& packet, const ChunkSink& sink) {
     if (!inside || channels != 2) failRecording("macOS returned an invalid computer audio channel layout.");
 
     float* samples = samples_.get();
+    const auto decoded = [](double v) { return float(std::isfinite(v) ? std::clamp(v, -1.0, 1.0) : 0.0); };
+    const bool interleavedFloat = packet.bufferCount == 1 &&
+                                  (sourceFormat_.mFormatFlags & kAudioFormatFlagIsFloat) != 0 &&
+                                  sourceFormat_.mBitsPerChannel == 32;
+    if (interleavedFloat) {
+        // Interleaved 32-bit floats need no reordering: read them straight, as the
+        // general path below would.
+        for (std::size_t i = 0; i < std::size_t(packet.frames) * 2; ++i) {
+            float f;
+            std::memcpy(&f, packet.data + packet.offsets[0] + i * 4, 4);
+            samples[i] = decoded(double(f));
+        }
+    }
     std::uint32_t k = 0;
-    for (std::uint32_t b = 0; b < packet.bufferCount; ++b) {
+    for (std::uint32_t b = 0; !interleavedFloat && b < packet.bufferCount; ++b) {
         const std::uint32_t c = packet.channels[b];
         const std::uint8_t* base = packet.data + packet.offsets[b];
         for (std::uint32_t j = 0; j < packet.frames; ++j) {
             for (std::uint32_t n = 0; n < c; ++n) {
-                double v = sample(base + (std::size_t(j) * c + n) * bytes, sourceFormat_);
-                if (!std::isfinite(v)) v = 0;
-                samples[std::size_t(j) * 2 + k + n] = float(std::clamp(v, -1.0, 1.0));
+                const double v = sample(base + (std::size_t(j) * c + n) * bytes, sourceFormat_);
+                samples[std::size_t(j) * 2 + k + n] = decoded(v);
             }
         }
         k += c;

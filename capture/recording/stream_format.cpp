@@ -46,13 +46,13 @@ double sample(const std::uint8_t* at, const AudioStreamBasicDescription& format)
         case 24: {
             // The third byte carries the sign.
             std::int32_t v = std::int32_t(at[0]) | (std::int32_t(at[1]) << 8) | (std::int32_t(std::int8_t(at[2])) << 16);
-            return std::ldexp(double(v), -23);
+            return double(v) * (1.0 / 8388608.0);
         }
         case 16: {
             const auto v = std::int16_t(std::uint16_t(at[0]) | (std::uint16_t(at[1]) << 8));
-            return std::ldexp(double(v), -15);
+            return double(v) * (1.0 / 32768.0);
         }
-        default: return std::ldexp(double(std::int32_t(littleEndian32(at))), -31);
+        default: return double(std::int32_t(littleEndian32(at))) * (1.0 / 2147483648.0);
     }
 }
 
