@@ -1,0 +1,75 @@
+// quorvantel-capture on the stand-in platform: the real kernel and POSIX streams, and
+// stand-ins for AppKit, Core Audio and CoreGraphics built from the scenario.
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "capture/info_plist.h"
+#include "capture/process_frame.h"
+#include "capture/recording_entry.h"
+#include "platform/foundation/clock.h"
+#include "platform/kernel/proc_bsd_info.h"
+#include "platform/sim/appkit/workspace_sim.h"
+#include "platform/sim/coreaudio/process_objects_sim.h"
+#include "platform/sim/coreaudio/tap_description_sim.h"
+#include "platform/sim/coregraphics/sim_coregraphics.h"
+#include "platform/sim/scenario.h"
+
+using namespace quorvantel;
+
+// The property list embedded in its own section (see Info.plist); the linker marks
+// the section's bounds.
+extern "C" const char __start___info_plist[];
+extern "C" const char __stop___info_plist[];
+
+namespace {
+
+struct StandIns {
+    explicit StandIns(const json::Value& scenario)
+        : workspace(sim::Section::root(scenario)),
+          processObjects(sim::Section::root(scenario).section("audio")),
+          screenCaptureAccess(sim::Section::root(scenario)),
+          windowList(sim::Section::root(scenario)),
+          displayList(sim::Section::root(scenario)) {}
+
+    sim::SimWorkspace workspace;
+    sim::SimAudioProcessObjects processObjects;
+    sim::SimTapDescriptions tapDescriptions;
+    sim::SimScreenCaptureAccess screenCaptureAccess;
+    sim::SimWindowList windowList;
+    sim::SimDisplayList displayList;
+};
+
+// NSBundle mainBundle bundleIdentifier: the identifier of the embedded list.
+std::string mainBundleIdentifier() {
+    const std::string_view plist(__start___info_plist, static_cast<std::size_t>(__stop___info_plist - __start___info_plist));
+    return capture::infoPlistString(plist, "CFBundleIdentifier").value_or("");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto standIns =
+        sim::loadScenarioOrExit([](const json::Value& scenario) { return std::make_unique<StandIns>(scenario); });
+    capture::startUp();
+
+    capture::CapturePlatform platform{
+        standIns->workspace,
+        standIns->processObjects,
+        standIns->tapDescriptions,
+        standIns->screenCaptureAccess,
+        standIns->windowList,
+        standIns->displayList,
+        capture::readKernelIdentity,
+        currentProcessIdentifier,
+        parentProcessIdentifier,
+        mainBundleIdentifier(),
+        wallClockMilliseconds,
+        // ---- The recording: called once the selection checks have passed and the tap
+        // description holds its first process list. ----
+        [](capture::RecordingContext& context) { capture::runRecording(context); },
+        capture::runRecordingSelfTests,
+    };
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    return capture::runCaptureCommand(arguments, platform, capture::LineOutput(STDOUT_FILENO), STDIN_FILENO);
+}
