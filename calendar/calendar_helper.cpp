@@ -115,7 +115,9 @@ std::optional<std::string> TovrelCalendarHelper::emittedLine(const json::Value& 
     } catch (const json::WriteError&) {
         return std::nullopt;
     }
-    if (line.size() > kMaximumResponseBytes) line = json::write(errorResponse(CalendarError::resultLimit), json::KeyOrder::insertion);
+    if (line.size() > kMaximumResponseBytes) {
+        line = json::write(errorResponse(CalendarError::resultLimit), json::KeyOrder::insertion);
+    }
     line += '\n';
     return line;
 }

@@ -23,6 +23,7 @@ constexpr std::string_view kCandidateEdgePunctuation = ").,;";
 constexpr std::size_t kMinimumZoomDigits = 6;
 constexpr std::size_t kMaximumZoomDigits = 15;
 constexpr std::uint32_t kHTTPSPort = 443;
+constexpr std::size_t kMaximumUTF8BytesPerUTF16Unit = 3;
 
 icu::UnicodeString unicodeOf(std::string_view text) {
     return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
@@ -155,6 +156,9 @@ std::optional<MeetingLink> meetingLinkIn(const std::vector<std::optional<std::st
     std::map<std::string, std::string> linksByKey;
     for (const std::optional<std::string>& text : texts) {
         if (!text) continue;
+        // A UTF-16 code unit takes at most three UTF-8 bytes, so a text of more bytes than
+        // that is over the limit before it is converted.
+        if (text->size() > kMaximumLinkTextUTF16Units * kMaximumUTF8BytesPerUTF16Unit) return std::nullopt;
         const icu::UnicodeString subject = unicodeOf(*text);
         if (static_cast<std::size_t>(subject.length()) > kMaximumLinkTextUTF16Units) return std::nullopt;
 

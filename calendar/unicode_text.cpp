@@ -1,16 +1,22 @@
 #include "calendar/unicode_text.h"
 
+#include <cstdint>
+#include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
-#include <unicode/locid.h>
 #include <unicode/utf8.h>
 
 namespace quorvantel::calendar {
 namespace {
 
 // Calls visit(scalar) for each scalar; false when a sequence is ill-formed.
+// Longer texts are beyond what the decoder indexes; nothing the store hands over comes
+// near it, and such a text is treated as unusable.
+constexpr std::size_t kMaximumDecodedBytes = INT32_MAX;
+
 template <typename Visit>
 bool forEachScalar(std::string_view text, Visit visit) {
+    if (text.size() > kMaximumDecodedBytes) return false;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const auto length = static_cast<std::int32_t>(text.size());
     std::int32_t i = 0;
@@ -64,7 +70,8 @@ std::optional<std::size_t> utf16Length(std::string_view text) {
 }
 
 std::string lowercased(std::string_view text) {
-    icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+    icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
     unicode.toLower(icu::Locale::getRoot());
     std::string result;
     unicode.toUTF8String(result);

@@ -120,6 +120,8 @@ std::vector<LinkCase> linkCases() {
         {"CountIsPerText", {repeated("https://example.org ", 16), kMeet}, kMeetLink},
         {"TextAtTheLengthLimit", {kMeet + " " + std::string(16384 - kMeet.size() - 1, 'x')}, kMeetLink},
         {"LongTextSpoilsOtherTexts", {kMeet, std::nullopt, std::string(16385, 'x')}, std::nullopt},
+        {"ThreeByteCharactersAtTheLimit", {kMeet + " " + repeated("\xE2\x82\xAC", 16384 - kMeet.size() - 1)}, kMeetLink},
+        {"ThreeByteCharactersOverTheLimit", {kMeet + " " + repeated("\xE2\x82\xAC", 16384 - kMeet.size())}, std::nullopt},
         {"LengthCountsUTF16Units", {kMeet + " " + repeated("\xF0\x9F\x99\x82", 8192)}, std::nullopt},
         {"CandidateAtTheByteLimit",
          {zoomOfLength(2048) + "."},
