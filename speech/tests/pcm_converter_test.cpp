@@ -361,7 +361,9 @@ TEST(PCMConverter, RejectsPacketsOutsideThePacketBounds) {
     PCMConverter converter(analyzerFormat());
     AudioPacket noFrames = mic(48000, 1, 0.0, 0);
     AudioPacket halfFrame = mic(48000, 2, 0.0, 10);
-    halfFrame.data.resize(halfFrame.data.size() - 2);
+    // Ten stereo frames less half a frame.
+    halfFrame.data.pop_back();
+    halfFrame.data.pop_back();
     AudioPacket noChannels = mic(48000, 1, 0.0, 10);
     noChannels.channels = 0;
     AudioPacket oddRate = mic(44100, 1, 0.0, 10);
