@@ -137,6 +137,24 @@ test('inspect reports the window, its settings and its standard buttons', (t) =>
   assert.deepEqual(addon.inspect(borderless).trafficLights, { close: absent, minimize: absent, zoom: absent });
 });
 
+test('the diagnostics object has its members in their documented order', (t) => {
+  const handle = openWindow(t);
+  for (const d of [addon.inspect(handle), addon.attach(handle, 'regular'), addon.detach(handle)]) {
+    assert.deepEqual(Object.keys(d), [
+      'supported', 'attached', 'contentViewWrapped', 'attachedViewCount', 'trackedWindowCount', 'style', 'reason',
+      'contentViewClass', 'originalContentViewClass', 'windowNumber', 'windowStyleMask', 'fullSizeContentView',
+      'titlebarAppearsTransparent', 'isKeyWindow', 'visible', 'opaque', 'reducedTransparency', 'highContrast',
+      'backingScaleFactor', 'windowFrame', 'bounds', 'glassFrame', 'contentFrame', 'expectedContentFrame',
+      'geometryMatchesExpected', 'trafficLights',
+    ]);
+    for (const name of ['windowFrame', 'bounds', 'glassFrame', 'contentFrame', 'expectedContentFrame']) {
+      assert.deepEqual(Object.keys(d[name]), ['x', 'y', 'width', 'height'], name);
+    }
+    assert.deepEqual(Object.keys(d.trafficLights), ['close', 'minimize', 'zoom']);
+    assert.deepEqual(Object.keys(d.trafficLights.zoom), ['present', 'hidden', 'enabled', 'frame', 'windowFrame', 'centerFromTop']);
+  }
+});
+
 test('attaching twice keeps the one record and its glass and only changes the style', (t) => {
   const handle = openWindow(t);
   addon.attach(handle, 'regular');
