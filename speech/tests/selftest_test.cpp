@@ -74,7 +74,9 @@ TEST_F(RequireConverterRuns, NamesTheLabelAndWhatWentWrong) {
          {{4'800, 1'601}, {9'601, 100}},
          "Self-test failed: label: output timestamp 9601/48000, expected 9600/48000, run 0, offset 1600"},
         // A buffer that would cross from one run into the next.
-        {"buffer crosses its run's end", {{4'800, 1'500}, {9'300, 200}}, "Self-test failed: label: output bridged a gap or EOF"},
+        {"buffer crosses its run's end",
+         {{4'800, 1'500}, {9'300, 200}},
+         "Self-test failed: label: output bridged a gap or EOF"},
         // Output after the last run.
         {"output past the last run", {{4'800, 1'600}}, "Self-test failed: label: output bridged a gap or EOF"},
         {"run never filled", {{4'800, 1'600}, {9'601, 101}}, "Self-test failed: label: missing output"},
