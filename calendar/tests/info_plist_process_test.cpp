@@ -2,14 +2,13 @@
 // executable, in its own section.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <elf.h>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 
 #include "calendar/tests/calendar_process_support.h"
+#include "tests/support/elf_section.h"
 
 namespace quorvantel::calendar::testing {
 namespace {
@@ -21,43 +20,18 @@ std::string contentsOf(const std::string& path) {
     return text.str();
 }
 
-// The bytes of the named section of a 64-bit ELF file, or nothing.
-std::optional<std::string> elfSection(const std::string& image, const std::string& name) {
-    if (image.size() < sizeof(Elf64_Ehdr) || std::memcmp(image.data(), ELFMAG, SELFMAG) != 0) return std::nullopt;
-    Elf64_Ehdr header;
-    std::memcpy(&header, image.data(), sizeof header);
-    if (header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_shentsize != sizeof(Elf64_Shdr)) return std::nullopt;
-    const auto sectionAt = [&](std::size_t index) -> std::optional<Elf64_Shdr> {
-        const std::size_t offset = header.e_shoff + index * sizeof(Elf64_Shdr);
-        if (offset + sizeof(Elf64_Shdr) > image.size()) return std::nullopt;
-        Elf64_Shdr section;
-        std::memcpy(&section, image.data() + offset, sizeof section);
-        return section;
-    };
-    const std::optional<Elf64_Shdr> names = sectionAt(header.e_shstrndx);
-    if (!names) return std::nullopt;
-    for (std::size_t i = 0; i < header.e_shnum; ++i) {
-        const std::optional<Elf64_Shdr> section = sectionAt(i);
-        if (!section) return std::nullopt;
-        const std::size_t nameOffset = names->sh_offset + section->sh_name;
-        if (nameOffset >= image.size()) return std::nullopt;
-        if (std::strncmp(image.data() + nameOffset, name.c_str(), image.size() - nameOffset) != 0) continue;
-        if (section->sh_offset + section->sh_size > image.size()) return std::nullopt;
-        return image.substr(section->sh_offset, section->sh_size);
-    }
-    return std::nullopt;
+std::optional<std::string> embeddedPropertyList() {
+    return quorvantel::testing::readElfSection(quorvantel::testing::helperPath(kHelper), "__info_plist");
 }
 
 TEST(EmbeddedPropertyList, IsTheSourceFileInItsOwnSection) {
-    const std::string image = contentsOf(quorvantel::testing::helperPath(kHelper));
-    const std::optional<std::string> embedded = elfSection(image, "__info_plist");
+    const std::optional<std::string> embedded = embeddedPropertyList();
     ASSERT_TRUE(embedded);
     EXPECT_EQ(*embedded, contentsOf(QUORVANTEL_CALENDAR_INFO_PLIST));
 }
 
 TEST(EmbeddedPropertyList, CarriesTheBundleKeysAndThePromptWording) {
-    const std::optional<std::string> embedded =
-        elfSection(contentsOf(quorvantel::testing::helperPath(kHelper)), "__info_plist");
+    const std::optional<std::string> embedded = embeddedPropertyList();
     ASSERT_TRUE(embedded);
     const std::pair<const char*, const char*> entries[] = {
         {"CFBundleIdentifier", "org.quorvantel.calendar"},
