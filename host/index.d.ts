@@ -194,7 +194,7 @@ export interface DisplayStatusLine {
   type: 'display-status';
   schemaVersion: number;
   status: string;
-  observedAt: number;
+  observedAt: string;
   [key: string]: unknown;
 }
 
