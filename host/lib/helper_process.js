@@ -19,6 +19,9 @@ const STDERR_TAIL_BYTES = 8192;
 // and lets it flow again once it has caught up to LOW.
 const ITERATOR_HIGH_WATER_EVENTS = 64;
 const ITERATOR_LOW_WATER_EVENTS = 16;
+// Writes that may wait for the one under way: one per source of audio and a stop,
+// with room to spare; more means a caller is not awaiting its writes.
+const MAXIMUM_WAITING_WRITES = 4;
 
 class HelperProcess extends EventEmitter {
   /**
@@ -166,8 +169,10 @@ class HelperProcess extends EventEmitter {
   /**
    * Writes lines to the helper's standard input, each only once the pipe has taken
    * the one before, and resolves once the pipe has taken the last: at most one line
-   * ever waits in the app. A second write before the first has resolved is refused
-   * rather than queued, so the lines of two writes never interleave.
+   * ever waits in the app's stream. Writes made while another is under way wait their
+   * turn (the microphone and the system audio may each have one going); their lines
+   * never interleave. Beyond a few waiting writes the next is refused rather than
+   * queued: a caller must await each write before its next.
    * @param {string[]} lines without their line feeds
    */
   async _writeLines(lines) {
@@ -180,12 +185,19 @@ class HelperProcess extends EventEmitter {
    * @param {string[]} chunks
    */
   async _writeChunks(chunks) {
-    if (this.#writing) throw new Error(`${this.helper}: wait for the previous write before writing again.`);
+    if (this.#writing) {
+      if (this.#waitingWrites.length >= MAXIMUM_WAITING_WRITES) {
+        throw new Error(`${this.helper}: ${MAXIMUM_WAITING_WRITES} writes are already waiting; await each write before the next.`);
+      }
+      await new Promise((resolve) => this.#waitingWrites.push(resolve));
+    }
     this.#writing = true;
     try {
       for (const chunk of chunks) await this.#writeOne(chunk);
     } finally {
-      this.#writing = false;
+      const next = this.#waitingWrites.shift();
+      if (next) next();
+      else this.#writing = false;
     }
   }
 
@@ -282,6 +294,7 @@ class HelperProcess extends EventEmitter {
   #pausedBy = new Set();
   #iterator = null;
   #writing = false;
+  #waitingWrites = [];
   #inputEnded = false;
   #stdinError = null;
   #stderr = Buffer.alloc(0);
@@ -373,4 +386,4 @@ class HelperProcess extends EventEmitter {
   }
 }
 
-module.exports = { HelperProcess, ITERATOR_HIGH_WATER_EVENTS };
+module.exports = { HelperProcess, ITERATOR_HIGH_WATER_EVENTS, MAXIMUM_WAITING_WRITES };

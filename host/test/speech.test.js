@@ -7,6 +7,7 @@ const assert = require('node:assert/strict');
 const { HelperError } = require('..');
 const { helpersOn, burstPcm, finalSpans, assertSpansMatch, delay, fakeHelper } = require('./support');
 const { SpeechRun } = require('../lib/speech');
+const { MAXIMUM_WAITING_WRITES } = require('../lib/helper_process');
 
 // The stand-in recogniser works in 20 ms windows.
 const TOLERANCE_MS = 40;
@@ -24,18 +25,25 @@ test('both sources transcribe on one recording timeline, system audio on the 48 
   await speech.ready;
 
   // System audio in capture-sized pieces with a hole of 0.5 s (not sent) inside the
-  // second burst; microphone audio at 16 kHz mono in 100 ms packets.
+  // second burst, and microphone audio at 16 kHz mono in 100 ms packets, written side
+  // by side as two producers of one app would.
   const system = burstPcm({ seconds: 3, bursts: [[0.4, 1.2], [1.8, 2.6]] });
+  const microphone = burstPcm({ seconds: 2, bursts: [[0.5, 1.3]], rate: 16000, channels: 1 });
   const frameBytes = 4;
   const piece = 4800;
-  for (let frame = 0; frame < 144000; frame += piece) {
-    if (frame >= 96000 && frame < 120000) continue; // 2.0-2.5 s
-    await speech.sendSystemAudio(system.subarray(frame * frameBytes, (frame + piece) * frameBytes), frame);
-  }
-  const microphone = burstPcm({ seconds: 2, bursts: [[0.5, 1.3]], rate: 16000, channels: 1 });
-  for (let ms = 0; ms < 2000; ms += 100) {
-    await speech.sendMicrophone(microphone.subarray(ms * 32, (ms + 100) * 32), { startMs: ms, sampleRate: 16000, channels: 1 });
-  }
+  await Promise.all([
+    (async () => {
+      for (let frame = 0; frame < 144000; frame += piece) {
+        if (frame >= 96000 && frame < 120000) continue; // 2.0-2.5 s
+        await speech.sendSystemAudio(system.subarray(frame * frameBytes, (frame + piece) * frameBytes), frame);
+      }
+    })(),
+    (async () => {
+      for (let ms = 0; ms < 2000; ms += 100) {
+        await speech.sendMicrophone(microphone.subarray(ms * 32, (ms + 100) * 32), { startMs: ms, sampleRate: 16000, channels: 1 });
+      }
+    })(),
+  ]);
   assert.deepEqual(await speech.stop(), { exitCode: 0 });
 
   assertSpansMatch(assert, finalSpans(segments, 'system-audio'), [[400, 1200], [1800, 2000], [2500, 2600]], TOLERANCE_MS);
@@ -46,7 +54,7 @@ test('both sources transcribe on one recording timeline, system audio on the 48 
   assert.ok(segments.some((s) => !s.isFinal), 'partial results arrive before the final ones');
 });
 
-test('a helper that stops reading holds the next write instead of growing a queue', async (t) => {
+test('a helper that stops reading holds the writes instead of growing a queue', async (t) => {
   // The recogniser takes one input and then none: the helper's channel fills, it
   // stops reading its input, and the pipe fills.
   const speech = helpersOn(t, { speech: { recognizer: { stallAfterInputs: 1 } } }).startSpeech();
@@ -63,13 +71,24 @@ test('a helper that stops reading holds the next write instead of growing a queu
       break;
     }
   }
-  // What waits in the app is the one packet being written, never more.
+  // What waits in the app's stream is the one packet being written, never more;
+  // a few further writes wait their turn, and the next is refused.
   assert.ok(speech.pendingInputBytes <= 262144 + 200, `${speech.pendingInputBytes} bytes wait`);
-  await assert.rejects(speech.sendSystemAudio(second, frame), { message: 'quorvantel-speech: wait for the previous write before writing again.' });
+  const waiting = [];
+  for (let i = 0; i < MAXIMUM_WAITING_WRITES; i++) {
+    waiting.push(speech.sendSystemAudio(second, frame));
+    frame += 48000;
+  }
+  await assert.rejects(speech.sendSystemAudio(second, frame), {
+    message: `quorvantel-speech: ${MAXIMUM_WAITING_WRITES} writes are already waiting; await each write before the next.`,
+  });
+  assert.ok(speech.pendingInputBytes <= 262144 + 200, `${speech.pendingInputBytes} bytes wait`);
 
   speech.kill('SIGTERM');
-  // The helper ends on the signal (status 130), which the held write reports.
-  await assert.rejects(pending, (error) => error instanceof HelperError && error.exitCode === 130);
+  // The helper ends on the signal (status 130), which every held write reports.
+  for (const write of [pending, ...waiting]) {
+    await assert.rejects(write, (error) => error instanceof HelperError && error.exitCode === 130);
+  }
   await assert.rejects(speech.finished, { kind: 'exit', exitCode: 130 });
 });
 
