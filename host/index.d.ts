@@ -13,7 +13,7 @@ import { EventEmitter } from 'node:events';
 export class HelperError extends Error {
   readonly name: 'HelperError';
   readonly helper: string;
-  readonly kind: 'error-line' | 'exit' | 'protocol' | 'start';
+  readonly kind: 'error-line' | 'exit' | 'protocol' | 'start' | 'aborted';
   readonly exitCode: number | null;
   readonly signal: NodeJS.Signals | null;
   /** The end of the helper's standard error (at most 8 KiB). */

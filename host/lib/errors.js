@@ -10,7 +10,7 @@
 class HelperError extends Error {
   /**
    * @param {string} message the helper's own message, or the client's description
-   * @param {{ helper: string, kind: 'error-line' | 'exit' | 'protocol' | 'start',
+   * @param {{ helper: string, kind: 'error-line' | 'exit' | 'protocol' | 'start' | 'aborted',
    *           exitCode?: number | null, signal?: string | null, stderr?: string, cause?: unknown }} details
    */
   constructor(message, details) {
@@ -22,7 +22,8 @@ class HelperError extends Error {
      * "error-line": the helper wrote its error line and `message` is that line's text;
      * "exit": it ended with a status or signal its protocol does not allow;
      * "protocol": it wrote something the protocol does not allow;
-     * "start": it could not be started.
+     * "start": it could not be started;
+     * "aborted": the call's AbortSignal ended it.
      */
     this.kind = details.kind;
     /** The exit status, once known; null when a signal ended the process. */

@@ -369,11 +369,13 @@ class HelperProcess extends EventEmitter {
 
   #spawnFailed(error) {
     if (this.#outcome) return;
-    const failure = new HelperError(`${this.helper} could not be started: ${error.message}`, {
-      helper: this.helper,
-      kind: 'start',
-      cause: error,
-    });
+    // Aborting the call's signal ends the process; that is the app's own decision,
+    // told apart from a helper that could not be started.
+    const aborted = error.name === 'AbortError';
+    const failure = new HelperError(
+      aborted ? `${this.helper} was ended because the call was aborted.` : `${this.helper} could not be started: ${error.message}`,
+      { helper: this.helper, kind: aborted ? 'aborted' : 'start', cause: error },
+    );
     this.#settle({ error: failure });
   }
 

@@ -16,8 +16,9 @@ const STOP_LINE = JSON.stringify({ type: 'stop' });
 
 class SpeechRun extends HelperProcess {
   /**
-   * Starts `quorvantel-speech run --locale <locale>`. Listen for "segment" events (or
-   * iterate) before awaiting `ready`'s successors; lines are delivered in order.
+   * Starts `quorvantel-speech run --locale <locale>`. Events ("ready", "segment",
+   * "stopped") arrive in order; a listener or loop set up right after `await ready`
+   * still sees every segment.
    * @param {{ path: string, locale?: string, env?: NodeJS.ProcessEnv, signal?: AbortSignal }} options
    */
   constructor({ path, locale = 'en-US', env, signal }) {

@@ -100,6 +100,14 @@ test('refusals come back as the helper\'s reason', async (t) => {
   }
 });
 
+test('an access prompt the user never answers can be given up by aborting the call', async (t) => {
+  const calendar = helpersOn(t, scenario({ authorization: 'notDetermined', requestResult: 'noAnswer' })).calendar;
+  const controller = new AbortController();
+  const asking = calendar.requestFullAccess({ signal: controller.signal });
+  setTimeout(() => controller.abort(), 100);
+  await assert.rejects(asking, { name: 'HelperError', kind: 'aborted', message: 'quorvantel-calendar was ended because the call was aborted.' });
+});
+
 test('the self-test runs its synthetic cases', async (t) => {
   assert.deepEqual(await helpersOn(t).calendar.selfTest(), { schemaVersion: 1, status: 'ok', syntheticCases: 13 });
 });
