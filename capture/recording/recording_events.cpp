@@ -12,10 +12,13 @@ json::Value startedEvent(std::int64_t captureStartedAtMs) {
     if (captureStartedAtMs < 0 || captureStartedAtMs > kMaximumSessionStartMs) {
         failRecording("The native recorder received an invalid session start time.");
     }
-    return json::Object{{"type", "started"},
-                        {"sampleRate", kRecordingSampleRate},
-                        {"channels", kRecordingChannels},
-                        {"captureStartedAtMs", captureStartedAtMs}};
+    json::Object line;
+    line.reserve(4);
+    line.emplace_back("type", "started");
+    line.emplace_back("sampleRate", kRecordingSampleRate);
+    line.emplace_back("channels", kRecordingChannels);
+    line.emplace_back("captureStartedAtMs", captureStartedAtMs);
+    return json::Value(std::move(line));
 }
 
 json::Value audioEvent(const std::uint8_t* bytes, std::size_t count, double peak, std::uint64_t startFrame) {
@@ -40,12 +43,21 @@ json::Value silenceEvent(std::uint64_t startFrame, std::uint64_t frames) {
     if (startFrame > maximum || frames < 1 || maximum - startFrame < frames) {
         failRecording("The native recorder could not represent the silent timeline safely.");
     }
-    return json::Object{{"type", "silence"}, {"startFrame", startFrame}, {"frames", frames}};
+    json::Object line;
+    line.reserve(3);
+    line.emplace_back("type", "silence");
+    line.emplace_back("startFrame", startFrame);
+    line.emplace_back("frames", frames);
+    return json::Value(std::move(line));
 }
 
 json::Value stoppedEvent(std::uint64_t totalFrames, std::uint64_t discardedPreStartFrames) {
-    return json::Object{
-        {"type", "stopped"}, {"totalFrames", totalFrames}, {"discardedPreStartFrames", discardedPreStartFrames}};
+    json::Object line;
+    line.reserve(3);
+    line.emplace_back("type", "stopped");
+    line.emplace_back("totalFrames", totalFrames);
+    line.emplace_back("discardedPreStartFrames", discardedPreStartFrames);
+    return json::Value(std::move(line));
 }
 
 }  // namespace quorvantel::capture
