@@ -77,10 +77,10 @@ void StereoConverter::accept(const Packet& packet, const ChunkSink& sink) {
     if (isUsableTime(expectedNext_)) {
         const CMTime g = CMTimeConvertScale(CMTimeSubtract(packet.sourceTime, expectedNext_), sourceRate_,
                                             kCMTimeRoundingMethod_RoundHalfAwayFromZero);
-        if (!g.isNumeric() || g.value < -1) {
+        if (!g.isNumeric() || g.value < -kSegmentJitterFrames) {
             failRecording("macOS delivered overlapping or out-of-order computer audio.");
         }
-        if (g.value >= 2) finish(sink);
+        if (g.value >= kSegmentGapFrames) finish(sink);
     }
     if (!isUsableTime(segmentStart_)) segmentStart_ = packet.sourceTime;
     if (historyWrite_ - historyRead_ >= kTimestampHistoryEntries) {
@@ -222,7 +222,7 @@ void StereoConverter::finish(const ChunkSink& sink) {
     Cursor cursor{nullptr, 0, 0, true};
     pump(cursor, sink);
     const double expected = std::round(double(sourceFrames_) * kOutputRate / sourceFormat_.mSampleRate);
-    if (std::fabs(double(outputFrames_) - expected) > 1) {
+    if (std::fabs(double(outputFrames_) - expected) > kSegmentDurationToleranceFrames) {
         failRecording("Computer audio conversion could not preserve the recording duration.");
     }
     const OSStatus status = converters_.AudioConverterReset(converter_);

@@ -24,6 +24,12 @@ inline constexpr std::uint32_t kConverterFramesPerCall = 8'192;
 inline constexpr std::uint32_t kMaximumConversionCalls = 64;
 inline constexpr std::uint64_t kTimestampHistoryEntries = 1'024;
 inline constexpr std::uint32_t kMaximumSourcePacketFrames = 16'384;
+// A packet this many source frames or more after the expected time starts a new
+// segment; one more than this many frames early is an overlap.
+inline constexpr std::int64_t kSegmentGapFrames = 2;
+inline constexpr std::int64_t kSegmentJitterFrames = 1;
+// How far a segment's output may differ from its source duration at 48 kHz.
+inline constexpr double kSegmentDurationToleranceFrames = 1;
 // How close the tap's rate must be to a whole number of frames a second.
 inline constexpr double kIntegralRateTolerance = 1e-6;
 // The input callback's "no more input for now": the converter returns what it has.
