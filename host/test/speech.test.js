@@ -65,7 +65,7 @@ test('a helper that stops reading holds the writes instead of growing a queue', 
   for (;;) {
     const write = speech.sendSystemAudio(second, frame);
     frame += 48000;
-    const outcome = await Promise.race([write.then(() => 'taken'), delay(500).then(() => 'held')]);
+    const outcome = await Promise.race([write.then(() => 'taken'), delay(1000).then(() => 'held')]);
     if (outcome === 'held') {
       pending = write;
       break;
