@@ -36,7 +36,10 @@ export interface HelperExit {
  * A long-lived helper: events by type (EventEmitter) or pulled in order (async
  * iteration, which holds the helper's output while the app is busy). The iteration
  * ends after the last event, or throws the helper's failure after the events before
- * it. Events after `ready`/`started` are held until the code after that await has run.
+ * it. Events wait for the app's first listener, iterator or resume(), so none is lost
+ * before the app listens (beyond 256 waiting events the helper's output is held in
+ * its pipe); events after `ready`/`started` also wait until the code after that
+ * await has run. Writes wait for the helper's pipe: await each one.
  */
 declare class HelperStream<Event extends { type: string }, Outcome> extends EventEmitter implements AsyncIterable<Event> {
   readonly helper: string;

@@ -19,6 +19,9 @@ const STDERR_TAIL_BYTES = 8192;
 // and lets it flow again once it has caught up to LOW.
 const ITERATOR_HIGH_WATER_EVENTS = 64;
 const ITERATOR_LOW_WATER_EVENTS = 16;
+// Events held for an app that has not yet started to consume them (no listener, no
+// iterator, no resume): beyond this many the helper's output is held in its pipe.
+const UNCLAIMED_HIGH_WATER_EVENTS = 256;
 // Writes that may wait for the one under way: one per source of audio and a stop,
 // with room to spare; more means a caller is not awaiting its writes.
 const MAXIMUM_WAITING_WRITES = 4;
@@ -39,6 +42,12 @@ class HelperProcess extends EventEmitter {
     // The outcome is also delivered through events and iterators; an app that only
     // listens there must not see an unhandled rejection.
     this.finished.catch(() => {});
+    // Events wait for the app's first listener (or iterator, or resume), so none is
+    // lost between starting the helper and listening to it. The listener is added
+    // after this notice, and any others the app adds at once join it.
+    this.on('newListener', (name) => {
+      if (name !== 'newListener' && name !== 'removeListener' && !this.#claimed) queueMicrotask(() => this.#claim());
+    });
 
     const child = spawn(options.path, options.args, {
       env: options.env ?? process.env,
@@ -81,8 +90,9 @@ class HelperProcess extends EventEmitter {
     this.#pauseFor('app');
   }
 
-  /** Delivers held lines and goes on reading. */
+  /** Delivers held lines and goes on reading (and starts delivery if nothing listens yet). */
   resume() {
+    this.#claim();
     this.#resumeFor('app');
   }
 
@@ -116,6 +126,7 @@ class HelperProcess extends EventEmitter {
       if (buffer.length >= ITERATOR_HIGH_WATER_EVENTS) this.#pauseFor('iterator');
       wake();
     };
+    this.#claim();
     this.finished.then(
       () => {
         done = true;
@@ -242,6 +253,11 @@ class HelperProcess extends EventEmitter {
 
   /** Hands one event to listeners (by its type) and to the iterator. */
   _publish(event) {
+    if (!this.#claimed) {
+      this.#held.push(event);
+      if (this.#held.length >= UNCLAIMED_HIGH_WATER_EVENTS) this.#pauseFor('unclaimed');
+      return;
+    }
     this.emit(event.type, event);
     if (this.#iterator) this.#iterator(event);
   }
@@ -293,6 +309,8 @@ class HelperProcess extends EventEmitter {
   #queue = [];
   #pausedBy = new Set();
   #iterator = null;
+  #claimed = false;
+  #held = [];
   #writing = false;
   #waitingWrites = [];
   #inputEnded = false;
@@ -336,6 +354,15 @@ class HelperProcess extends EventEmitter {
       this._message(message);
     }
     this.#settleWhenDelivered();
+  }
+
+  #claim() {
+    if (this.#claimed) return;
+    this.#claimed = true;
+    const held = this.#held;
+    this.#held = [];
+    for (const event of held) this._publish(event);
+    this.#resumeFor('unclaimed');
   }
 
   #pauseFor(who) {

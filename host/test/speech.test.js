@@ -227,3 +227,20 @@ test('lines split across chunks and many lines in one chunk arrive whole and in 
   for await (const event of speech) events.push(event);
   assert.deepEqual(events, lines);
 });
+
+test('events wait for the first consumer, however late it comes', async (t) => {
+  const lines = [
+    { type: 'ready' },
+    { endMs: 900, id: 'system-audio-0', isFinal: false, source: 'system-audio', startMs: 400, text: 'speech', timingSource: 'speech-audio-range', type: 'segment' },
+    { endMs: 1200, id: 'system-audio-0', isFinal: true, source: 'system-audio', startMs: 400, text: 'speech speech', timingSource: 'speech-audio-range', type: 'segment' },
+    { type: 'stopped' },
+  ];
+  const text = lines.map((l) => JSON.stringify(l) + '\n').join('');
+  const speech = new SpeechRun({ path: fakeHelper(t, `process.stdout.write(${JSON.stringify(text)});`) });
+  // The helper has answered and ended before anything listened.
+  assert.deepEqual(await speech.ready, { type: 'ready' });
+  assert.deepEqual(await speech.finished, { exitCode: 0 });
+  const events = [];
+  for await (const event of speech) events.push(event);
+  assert.deepEqual(events, lines);
+});
