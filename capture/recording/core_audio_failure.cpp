@@ -1,17 +1,13 @@
 #include "capture/recording/core_audio_failure.h"
 
+#include "capture/capture_failure.h"
 #include "capture/recording/recording_failure.h"
 
 namespace quorvantel::capture {
 
+// The wording is the frame's, so a Core Audio failure reads the same wherever it occurs.
 std::string coreAudioFailureMessage(const std::string& operation, OSStatus status) {
-    if (status == kAudioDevicePermissionsError) {
-        return "Computer audio recording is not permitted (Core Audio " + std::to_string(status) +
-               "). Operation: " + operation +
-               ". Check Tovrel's system audio recording access in System Settings > Privacy & Security > Screen & "
-               "System Audio Recording, then try again.";
-    }
-    return "macOS could not " + operation + " (Core Audio " + std::to_string(status) + "). Try recording again.";
+    return coreAudioCallFailureMessage(operation, status);
 }
 
 void failCoreAudio(const std::string& operation, OSStatus status) {
