@@ -6,7 +6,7 @@
 // input). The client checks the frame arithmetic as the lines arrive, so a hole or an
 // overlap in the recording is reported, never passed on.
 
-const { HelperProcess } = require('./helper_process');
+const { StreamingHelperProcess } = require('./streaming_helper');
 const { runOneLine } = require('./one_line');
 
 const HELPER = 'quorvantel-capture';
@@ -18,7 +18,7 @@ const FRAME_BYTES = 4;
 const SAMPLE_RATE = 48000;
 const CHANNELS = 2;
 
-class CaptureRecording extends HelperProcess {
+class CaptureRecording extends StreamingHelperProcess {
   /**
    * Starts `quorvantel-capture record --all-system` or `record --bundle-id <id>`.
    * Events: "started", "audio" (with `frames` added), "silence", "stopped".
@@ -57,10 +57,8 @@ class CaptureRecording extends HelperProcess {
     return this.finished;
   }
 
-  _message(message) {
-    if (this.#errorMessage !== null) return this._protocolFailure(`${HELPER} wrote a line after its error line.`);
-    if (this.#stopped) return this._protocolFailure(`${HELPER} wrote a line after "stopped".`);
-    if (message.type !== 'started' && message.type !== 'error' && !this.#isStarted) {
+  _streamMessage(message) {
+    if (message.type !== 'started' && !this.#isStarted) {
       return this._protocolFailure(`${HELPER} wrote ${JSON.stringify(message.type)} before "started".`);
     }
     switch (message.type) {
@@ -95,22 +93,14 @@ class CaptureRecording extends HelperProcess {
         if (message.totalFrames !== this.#nextFrame || !Number.isSafeInteger(message.discardedPreStartFrames)) {
           return this._protocolFailure(`${HELPER} reported ${message.totalFrames} frames where its lines held ${this.#nextFrame}.`);
         }
-        this.#stopped = message;
-        return this._publish(message);
-      case 'error':
-        if (typeof message.message !== 'string') return this._protocolFailure(`${HELPER} wrote an error line without a message.`);
-        this.#errorMessage = message.message;
-        return undefined;
+        return this._stopped(message);
       default:
-        return this._protocolFailure(`${HELPER} wrote a line of unknown type ${JSON.stringify(message.type)}.`);
+        return this._unknownType(message);
     }
   }
 
-  _outcome(exit) {
-    if (this.#errorMessage !== null) throw this._error(this.#errorMessage, 'error-line', exit);
-    if (exit.code === 0 && this.#stopped) return this.#stopped;
-    if (exit.code === 0) throw this._error(`${HELPER} exited without its "stopped" line.`, 'protocol', exit);
-    throw this._exitError(exit, 'without an error line');
+  _stoppedValue(stopped) {
+    return stopped;
   }
 
   #continues(startFrame) {
@@ -121,8 +111,6 @@ class CaptureRecording extends HelperProcess {
 
   #resolveStarted;
   #isStarted = false;
-  #stopped = null;
-  #errorMessage = null;
   #nextFrame = 0;
 }
 

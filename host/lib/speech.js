@@ -5,7 +5,7 @@
 // the recording timeline of the packets, then {"type":"stopped"}. A failure is one
 // error line, always the last, and exit status 1.
 
-const { HelperProcess } = require('./helper_process');
+const { StreamingHelperProcess } = require('./streaming_helper');
 const { audioPackets, systemAudioPackets } = require('./audio_packets');
 const { runOneLine } = require('./one_line');
 
@@ -14,7 +14,7 @@ const HELPER = 'quorvantel-speech';
 const MAXIMUM_LINE_BYTES = 524288;
 const STOP_LINE = JSON.stringify({ type: 'stop' });
 
-class SpeechRun extends HelperProcess {
+class SpeechRun extends StreamingHelperProcess {
   /**
    * Starts `quorvantel-speech run --locale <locale>`. Events ("ready", "segment",
    * "stopped") arrive in order; a listener or loop set up right after `await ready`
@@ -89,9 +89,7 @@ class SpeechRun extends HelperProcess {
     return this._writeLines(packets.map((packet) => JSON.stringify(packet)));
   }
 
-  _message(message) {
-    if (this.#errorMessage !== null) return this._protocolFailure(`${HELPER} wrote a line after its error line.`);
-    if (this.#stopped) return this._protocolFailure(`${HELPER} wrote a line after "stopped".`);
+  _streamMessage(message) {
     switch (message.type) {
       case 'ready':
         if (this.#isReady) return this._protocolFailure(`${HELPER} wrote "ready" twice.`);
@@ -104,28 +102,18 @@ class SpeechRun extends HelperProcess {
         if (!isSegment(message)) return this._protocolFailure(`${HELPER} wrote a segment line without its fields.`);
         return this._publish(message);
       case 'stopped':
-        this.#stopped = true;
-        return this._publish(message);
-      case 'error':
-        if (typeof message.message !== 'string') return this._protocolFailure(`${HELPER} wrote an error line without a message.`);
-        this.#errorMessage = message.message;
-        return undefined;
+        return this._stopped(message);
       default:
-        return this._protocolFailure(`${HELPER} wrote a line of unknown type ${JSON.stringify(message.type)}.`);
+        return this._unknownType(message);
     }
   }
 
-  _outcome(exit) {
-    if (this.#errorMessage !== null) throw this._error(this.#errorMessage, 'error-line', exit);
-    if (exit.code === 0 && this.#stopped) return { exitCode: 0 };
-    if (exit.code === 0) throw this._error(`${HELPER} exited without its "stopped" line.`, 'protocol', exit);
-    throw this._exitError(exit, 'without an error line');
+  _stoppedValue() {
+    return { exitCode: 0 };
   }
 
   #resolveReady;
   #isReady = false;
-  #stopped = false;
-  #errorMessage = null;
 }
 
 function isSegment(m) {
