@@ -7,6 +7,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { createHelpers, bridgeCaptureToSpeech } = require('.');
+const { writeWav } = require('./wav_file');
 
 const SAMPLE_RATE = 48000;
 // The recording the stand-in device plays: bursts of a voice-like tone, seconds.
@@ -45,23 +46,6 @@ function recordingPcm() {
     pcm.writeInt16LE(v, i * 4 + 2);
   }
   return pcm;
-}
-
-function writeWav(file, pcm) {
-  const header = Buffer.alloc(44);
-  header.write('RIFF', 0);
-  header.writeUInt32LE(36 + pcm.length, 4);
-  header.write('WAVEfmt ', 8);
-  header.writeUInt32LE(16, 16);
-  header.writeUInt16LE(1, 20);
-  header.writeUInt16LE(2, 22);
-  header.writeUInt32LE(SAMPLE_RATE, 24);
-  header.writeUInt32LE(SAMPLE_RATE * 4, 28);
-  header.writeUInt16LE(4, 32);
-  header.writeUInt16LE(16, 34);
-  header.write('data', 36);
-  header.writeUInt32LE(pcm.length, 40);
-  fs.writeFileSync(file, Buffer.concat([header, pcm]));
 }
 
 // Local midnight of this week's Monday.
@@ -184,7 +168,7 @@ async function main() {
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvantel-demo-'));
   try {
     const recording = path.join(work, 'meeting.wav');
-    writeWav(recording, recordingPcm());
+    writeWav(recording, recordingPcm(), SAMPLE_RATE, 2);
     // The stand-in machine: its device plays the recording once, then silence; its
     // recogniser hears energy and names every word it hears "roadmap".
     const scenario = path.join(work, 'scenario.json');

@@ -6,6 +6,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { createHelpers } = require('..');
+const { writeWav } = require('../wav_file');
 
 const binDir = process.env.QUORVANTEL_HOST_BIN_DIR;
 const libDir = process.env.QUORVANTEL_HOST_LIB_DIR;
@@ -50,23 +51,6 @@ function burstPcm({ seconds, bursts, rate = SAMPLE_RATE, channels = 2 }) {
   return pcm;
 }
 
-// A 16-bit PCM WAV file of the given samples.
-function writeWav(file, pcm, rate, channels) {
-  const header = Buffer.alloc(44);
-  header.write('RIFF', 0);
-  header.writeUInt32LE(36 + pcm.length, 4);
-  header.write('WAVEfmt ', 8);
-  header.writeUInt32LE(16, 16);
-  header.writeUInt16LE(1, 20);
-  header.writeUInt16LE(channels, 22);
-  header.writeUInt32LE(rate, 24);
-  header.writeUInt32LE(rate * channels * 2, 28);
-  header.writeUInt16LE(channels * 2, 32);
-  header.writeUInt16LE(16, 34);
-  header.write('data', 36);
-  header.writeUInt32LE(pcm.length, 40);
-  fs.writeFileSync(file, Buffer.concat([header, pcm]));
-}
 
 // An executable that plays a helper which breaks its protocol: it runs `script` in
 // Node, ignoring the arguments the client passes.
