@@ -24,15 +24,13 @@ function temporaryFolder(t) {
 }
 
 // The helpers of this build on a stand-in machine described by `scenario` (the
-// defaults when none is given).
-function helpersOn(t, scenario) {
+// defaults when none is given: without a scenario the helpers would use this
+// machine's own services).
+function helpersOn(t, scenario = {}) {
   const env = { ...process.env };
-  delete env.QUORVANTEL_SIMULATION;
-  if (scenario !== undefined) {
-    const file = path.join(temporaryFolder(t), 'scenario.json');
-    fs.writeFileSync(file, JSON.stringify(scenario));
-    env.QUORVANTEL_SIMULATION = file;
-  }
+  const file = path.join(temporaryFolder(t), 'scenario.json');
+  fs.writeFileSync(file, JSON.stringify(scenario));
+  env.QUORVANTEL_SIMULATION = file;
   return createHelpers({ binDir, libDir, env });
 }
 

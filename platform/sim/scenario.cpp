@@ -8,6 +8,11 @@
 
 namespace quorvantel::sim {
 
+bool simulationRequested() {
+    const char* path = std::getenv(kScenarioVariable);
+    return path != nullptr && *path != '\0';
+}
+
 json::Value readScenario() {
     const char* path = std::getenv(kScenarioVariable);
     if (path == nullptr || *path == '\0') return json::Value(json::Object{});

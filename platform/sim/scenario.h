@@ -25,6 +25,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Whether the stand-in platform plays the machine: a helper started with a scenario
+// named runs on the stand-ins, without one on the machine's own services. Only the
+// wiring in a helper's main.cpp asks this.
+bool simulationRequested();
+
 // The scenario's top-level object, or an empty object without the variable. A file
 // that cannot be read or parsed, or whose top level is not an object, raises.
 json::Value readScenario();

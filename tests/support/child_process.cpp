@@ -26,6 +26,8 @@ int remainingMs(std::chrono::steady_clock::time_point deadline) {
 
 std::string helperPath(const std::string& name) { return std::string(QUORVANTEL_BIN_DIR) + "/" + name; }
 
+std::string emptyScenarioPath() { return QUORVANTEL_EMPTY_SCENARIO; }
+
 Child::Child(const std::string& executable, const ChildOptions& options) {
     // The tests write to children that may have exited; that must not kill the test.
     std::signal(SIGPIPE, SIG_IGN);
@@ -47,6 +49,9 @@ Child::Child(const std::string& executable, const ChildOptions& options) {
     }
     for (const auto& name : options.unset) env.erase(name);
     for (const auto& [k, v] : options.environment) env[k] = v;
+    if (options.standIn && env.count("QUORVANTEL_SIMULATION") == 0) {
+        env["QUORVANTEL_SIMULATION"] = emptyScenarioPath();
+    }
     std::vector<std::string> envStrings;
     for (const auto& [k, v] : env) envStrings.push_back(k + "=" + v);
     std::vector<char*> envp;

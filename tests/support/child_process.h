@@ -20,7 +20,14 @@ struct ChildOptions {
     std::map<std::string, std::string> environment;
     // Variables removed from the child's environment.
     std::vector<std::string> unset = {"QUORVANTEL_SIMULATION"};
+    // A helper without a scenario uses the machine's own services; a test of the
+    // stand-ins that names no scenario of its own gets the empty one (the stand-in
+    // defaults). False runs the helper on the real services.
+    bool standIn = true;
 };
+
+// The scenario file "{}": the stand-in platform with every default.
+std::string emptyScenarioPath();
 
 struct ChildExit {
     bool exited = false;     // ended by exit() with exitStatus
