@@ -75,8 +75,14 @@ std::vector<OccurrenceRecord> occurrenceRecords(const OccurrenceRequest& request
 
     const EKPredicate predicate =
         store->predicateForEvents(EKDate{request.startMs / 1000.0}, EKDate{request.endMs / 1000.0}, selected);
+    std::vector<EKEvent> events;
+    try {
+        events = store->eventsMatchingPredicate(predicate);
+    } catch (const EKResultLimitExceeded&) {
+        throw CalendarFailure(CalendarError::resultLimit);
+    }
     std::vector<OccurrenceRecord> records;
-    for (const EKEvent& event : store->eventsMatchingPredicate(predicate)) {
+    for (const EKEvent& event : events) {
         std::optional<OccurrenceRecord> record = occurrenceRecord(event);
         if (!record) continue;
         records.push_back(std::move(*record));

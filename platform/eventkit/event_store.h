@@ -83,6 +83,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Raised by eventsMatchingPredicate when the store holds more occurrences in the
+// window than it can hand over; the helper answers as for any result too large.
+class EKResultLimitExceeded : public EKPlatformError {
+public:
+    using EKPlatformError::EKPlatformError;
+};
+
 // Called once, on any thread, when the user has decided (granted, error text).
 using EKAccessCompletion = std::function<void(bool granted, std::optional<std::string> error)>;
 
