@@ -1,6 +1,7 @@
 #include "platform/linux/evolution/ical_event.h"
 
 #include <cctype>
+#include <strings.h>
 #include <string_view>
 #include <utility>
 
@@ -8,6 +9,7 @@ namespace quorvantel::evolution {
 namespace {
 
 constexpr std::string_view kMailtoScheme = "mailto:";
+constexpr const char* kInProcess = "IN-PROCESS";
 
 // The zone a TZID names: the component's own VTIMEZONEs (and those of the calendar
 // object around it), the calendar's zones, then libical's built-in zones by their
@@ -130,6 +132,13 @@ EKParticipantStatus participantStatus(icalproperty* attendee) {
         case ICAL_PARTSTAT_DELEGATED: return EKParticipantStatus::delegated;
         case ICAL_PARTSTAT_COMPLETED: return EKParticipantStatus::completed;
         case ICAL_PARTSTAT_INPROCESS: return EKParticipantStatus::inProcess;
+        case ICAL_PARTSTAT_X: {
+            // libical's parser does not know its own spelling of IN-PROCESS and keeps
+            // it as an extension value.
+            const char* value = icalparameter_get_xvalue(partstat);
+            if (value != nullptr && ::strcasecmp(value, kInProcess) == 0) return EKParticipantStatus::inProcess;
+            return EKParticipantStatus::other;
+        }
         default: return EKParticipantStatus::other;
     }
 }
