@@ -80,8 +80,20 @@ RegistryConnection connectRegistry(std::chrono::milliseconds wait) {
         if (pending->error != nullptr) g_error_free(pending->error);
         delete pending;
     } else {
-        result = GObjectHandle<ESourceRegistry>(pending->registry);
+        GObjectHandle<ESourceRegistry> registry(pending->registry);
         delete pending;
+        // A bus without the store still gives a registry, only an empty one: the
+        // store always carries its built-in sources.
+        GList* sources = e_source_registry_list_sources(registry.get(), nullptr);
+        const bool answered = sources != nullptr;
+        g_list_free_full(sources, g_object_unref);
+        if (answered) {
+            result = std::move(registry);
+        } else {
+            result = RegistryUnavailable{
+                "The calendar store evolution-data-server cannot be reached on the session bus (it is not running "
+                "and the bus cannot start it): install the package evolution-data-server."};
+        }
     }
     g_main_context_pop_thread_default(context);
     g_main_context_unref(context);
