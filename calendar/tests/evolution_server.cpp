@@ -214,27 +214,62 @@ std::string PrivateEvolutionServer::addCalendar(const std::string& displayName, 
     return committed;
 }
 
-void PrivateEvolutionServer::addEvents(const std::string& calendarUid, const std::string& vcalendar) {
+namespace {
+
+struct PendingOpen {
+    std::size_t* remaining;
+    EClient* client = nullptr;
     GError* error = nullptr;
-    ECalClient*& client = store_->clients[calendarUid];
-    if (client == nullptr) {
-        ESource* source = e_source_registry_ref_source(store_->registry, calendarUid.c_str());
-        if (source == nullptr) throw std::runtime_error("no calendar " + calendarUid);
-        EClient* opened = e_cal_client_connect_sync(source, E_CAL_CLIENT_SOURCE_TYPE_EVENTS,
-                                                    kBackendOnlineWaitSeconds, nullptr, &error);
+};
+
+void opened(GObject*, GAsyncResult* result, gpointer data) {
+    auto* pending = static_cast<PendingOpen*>(data);
+    pending->client = e_cal_client_connect_finish(result, &pending->error);
+    --*pending->remaining;
+}
+
+}  // namespace
+
+void PrivateEvolutionServer::addEvents(const std::map<std::string, std::string>& vcalendarByCalendarUid) {
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    std::size_t remaining = 0;
+    std::map<std::string, PendingOpen> opens;
+    for (const auto& [uid, vcalendar] : vcalendarByCalendarUid) {
+        ESource* source = e_source_registry_ref_source(store_->registry, uid.c_str());
+        if (source == nullptr) continue;
+        ++remaining;
+        PendingOpen& pending = opens.emplace(uid, PendingOpen{&remaining}).first->second;
+        e_cal_client_connect(source, E_CAL_CLIENT_SOURCE_TYPE_EVENTS, kBackendOnlineWaitSeconds, nullptr, opened,
+                             &pending);
         g_object_unref(source);
-        if (opened == nullptr) {
-            store_->clients.erase(calendarUid);
-            fail("cannot open calendar " + calendarUid, error);
-        }
-        client = E_CAL_CLIENT(opened);
     }
-    ICalComponent* component = i_cal_component_new_from_string(vcalendar.c_str());
-    if (component == nullptr) throw std::runtime_error("not an iCalendar object");
-    const gboolean stored =
-        e_cal_client_receive_objects_sync(client, component, E_CAL_OPERATION_FLAG_NONE, nullptr, &error);
-    g_object_unref(component);
-    if (!stored) fail("cannot store the events", error);
+    // Each open answers after its backend's wait; the bus's own timeouts bound it.
+    while (remaining > 0) g_main_context_iteration(context, TRUE);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+
+    std::string failure;
+    for (auto& [uid, pending] : opens) {
+        if (pending.client == nullptr) {
+            failure += "cannot open calendar " + uid + (pending.error ? std::string(": ") + pending.error->message : "");
+            if (pending.error != nullptr) g_error_free(pending.error);
+            continue;
+        }
+        store_->clients[uid] = E_CAL_CLIENT(pending.client);
+    }
+    if (opens.size() != vcalendarByCalendarUid.size()) failure += "a calendar to fill is not in the registry";
+    if (!failure.empty()) throw std::runtime_error(failure);
+
+    for (const auto& [uid, vcalendar] : vcalendarByCalendarUid) {
+        ICalComponent* component = i_cal_component_new_from_string(vcalendar.c_str());
+        if (component == nullptr) throw std::runtime_error("not an iCalendar object");
+        GError* error = nullptr;
+        const gboolean stored = e_cal_client_receive_objects_sync(store_->clients[uid], component,
+                                                                  E_CAL_OPERATION_FLAG_NONE, nullptr, &error);
+        g_object_unref(component);
+        if (!stored) fail("cannot store the events of calendar " + uid, error);
+    }
 }
 
 }  // namespace quorvantel::calendar::testing

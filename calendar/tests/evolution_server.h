@@ -34,8 +34,10 @@ public:
     std::string addCalendar(const std::string& displayName, bool enabled,
                             const std::optional<std::string>& ownerAddress = std::nullopt);
 
-    // Stores the events (and time zones) of an iCalendar object in the calendar.
-    void addEvents(const std::string& calendarUid, const std::string& vcalendar);
+    // Stores the events (and time zones) of an iCalendar object in each calendar
+    // named, opening the calendars all at once: each open waits a second on its
+    // backend.
+    void addEvents(const std::map<std::string, std::string>& vcalendarByCalendarUid);
 
 private:
     struct Store;

@@ -24,6 +24,7 @@ constexpr const char* kOwner = "owner@example.org";
 // 2026-03-02 00:00 UTC to 2026-03-30 00:00 UTC.
 constexpr long long kWindowStart = 1'772'409'600'000;
 constexpr long long kWindowEnd = 1'774'828'800'000;
+constexpr long long kDay = 86'400'000;
 
 constexpr const char* kZone =
     "BEGIN:VTIMEZONE\r\nTZID:W. Europe Standard Time\r\n"
@@ -77,6 +78,21 @@ const std::string kTeamEvents = vcalendar(
     vevent("UID:other-1@test\r\nSUMMARY:Lunch\r\nDTSTART:20260303T120000Z\r\nDTEND:20260303T130000Z\r\n"
            "ATTENDEE;PARTSTAT=ACCEPTED:mailto:owner@example.org\r\n"));
 
+// What a store may hold that the helper must bound: a series repeating every
+// minute, a description far over the link search's limit with a link at its end,
+// and rules the store cannot expand.
+const std::string kBusyEvents = vcalendar(
+    vevent("UID:minutely-1@test\r\nSUMMARY:Ticker\r\nDTSTART:20260302T000000Z\r\nDTEND:20260302T000030Z\r\n"
+           "RRULE:FREQ=MINUTELY\r\n"));
+
+const std::string kOddEvents = vcalendar(
+    vevent("UID:long-1@test\r\nSUMMARY:Long notes\r\nDTSTART:20260303T090000Z\r\nDTEND:20260303T100000Z\r\n"
+           "DESCRIPTION:" + std::string(200'000, 'x') + " https://example.zoom.us/j/123456789\r\n") +
+    vevent("UID:badrule-1@test\r\nSUMMARY:Bad rule\r\nDTSTART:20260304T090000Z\r\nDTEND:20260304T100000Z\r\n"
+           "RRULE:FREQ=WEEKLY;BYDAY=XX;INTERVAL=0\r\n") +
+    vevent("UID:badrule-2@test\r\nSUMMARY:No frequency\r\nDTSTART:20260305T090000Z\r\nDTEND:20260305T100000Z\r\n"
+           "RRULE:COUNT=3\r\n"));
+
 const std::string kArchiveEvents = vcalendar(
     vevent("UID:archived-1@test\r\nSUMMARY:Old\r\nDTSTART:20260303T120000Z\r\nDTEND:20260303T130000Z\r\n"));
 
@@ -101,13 +117,13 @@ json::Value answerOf(const ChildRun& run) {
 
 std::string sorted(const json::Value& value) { return json::write(value, json::KeyOrder::sorted); }
 
-std::string occurrencesRequest(const std::vector<std::string>& ids) {
+std::string occurrencesRequest(const std::vector<std::string>& ids, long long endMs = kWindowEnd) {
     json::Array list;
     for (const std::string& id : ids) list.push_back(json::Value(id));
     return json::write(json::Value(json::Object{{"command", "list-occurrences"},
                                                 {"calendarIds", json::Value(list)},
                                                 {"startMs", kWindowStart},
-                                                {"endMs", kWindowEnd}}),
+                                                {"endMs", endMs}}),
                        json::KeyOrder::insertion);
 }
 
@@ -139,9 +155,13 @@ protected:
         work_ = server_->addCalendar("Work", true, std::string(kOwner));
         team_ = server_->addCalendar("Team", true);
         archive_ = server_->addCalendar("Archive", false, std::string(kOwner));
-        server_->addEvents(work_, kWorkEvents);
-        server_->addEvents(team_, kTeamEvents);
-        server_->addEvents(archive_, kArchiveEvents);
+        busy_ = server_->addCalendar("Busy", true);
+        odd_ = server_->addCalendar("Odd", true);
+        server_->addEvents({{work_, kWorkEvents},
+                            {team_, kTeamEvents},
+                            {archive_, kArchiveEvents},
+                            {busy_, kBusyEvents},
+                            {odd_, kOddEvents}});
     }
     static void TearDownTestSuite() {
         delete server_;
@@ -149,11 +169,12 @@ protected:
     }
 
     static PrivateEvolutionServer* server_;
-    static std::string work_, team_, archive_;
+    static std::string work_, team_, archive_, busy_, odd_;
 };
 
 PrivateEvolutionServer* EvolutionStore::server_ = nullptr;
-std::string EvolutionStore::work_, EvolutionStore::team_, EvolutionStore::archive_;
+std::string EvolutionStore::work_, EvolutionStore::team_, EvolutionStore::archive_, EvolutionStore::busy_,
+    EvolutionStore::odd_;
 
 TEST_F(EvolutionStore, AccessIsFullWithoutAPrompt) {
     for (const char* command : {"get-access", "request-full-access"}) {
@@ -214,6 +235,31 @@ TEST_F(EvolutionStore, ADisabledCalendarIsUnavailable) {
         const json::Value answer = answerOf(ask(server_->environment(), occurrencesRequest(ids)));
         EXPECT_EQ(sorted(answer), sorted(json::parse(errorLine("calendar-unavailable"))));
     }
+}
+
+// A series repeating every minute gives more instances in six days than a query
+// gathers: the store's own bound answers, before the store is asked to expand it.
+TEST_F(EvolutionStore, ARunawaySeriesIsAResultLimit) {
+    const ChildRun run = ask(server_->environment(), occurrencesRequest({busy_}, kWindowStart + 6 * kDay));
+    EXPECT_EQ(sorted(answerOf(run)), sorted(json::parse(errorLine("result-limit"))));
+    EXPECT_NE(run.error.find("occurrences in the window"), std::string::npos) << run.error;
+}
+
+TEST_F(EvolutionStore, HugeTextsAndBrokenRulesStayBounded) {
+    const json::Value answer = answerOf(ask(server_->environment(), occurrencesRequest({odd_})));
+    const json::Value none;
+    // The link after 200,000 characters is beyond the search; rules the store cannot
+    // read leave the event once, at its own time.
+    const json::Array expected = {
+        record(odd_, "local:long-1@test", 0, 1'772'528'400'000, 1'772'532'000'000, "Long notes", "unknown", "unknown",
+               none, none),
+        record(odd_, "local:badrule-1@test", 0, 1'772'614'800'000, 1'772'618'400'000, "Bad rule", "unknown",
+               "unknown", none, none),
+        record(odd_, "local:badrule-2@test", 0, 1'772'701'200'000, 1'772'704'800'000, "No frequency", "unknown",
+               "unknown", none, none),
+    };
+    EXPECT_EQ(sorted(answer), sorted(json::Value(json::Object{
+                                  {"schemaVersion", 1}, {"status", "ok"}, {"occurrences", json::Value(expected)}})));
 }
 
 // Without a bus, or with a bus that has no calendar store, the helper answers at

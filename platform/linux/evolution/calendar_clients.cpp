@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "platform/linux/evolution/bounded_wait.h"
+
 namespace quorvantel::evolution {
 namespace {
 
@@ -26,17 +28,11 @@ void opened(GObject*, GAsyncResult* result, gpointer data) {
     --*pending->remaining;
 }
 
-gboolean timedOut(gpointer data) {
-    *static_cast<bool*>(data) = true;
-    return G_SOURCE_REMOVE;
-}
-
 }  // namespace
 
 std::vector<OpenedCalendar> openCalendars(ESourceRegistry* registry, const std::vector<const CalendarSource*>& sources,
                                           std::chrono::milliseconds wait) {
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
+    BoundedWait bounded;
     std::size_t remaining = sources.size();
     std::vector<PendingOpen*> pending;
     for (const CalendarSource* source : sources) {
@@ -44,13 +40,7 @@ std::vector<OpenedCalendar> openCalendars(ESourceRegistry* registry, const std::
         e_cal_client_connect(source->source.get(), E_CAL_CLIENT_SOURCE_TYPE_EVENTS, kBackendOnlineWaitSeconds,
                              nullptr, opened, pending.back());
     }
-    bool expired = false;
-    GSource* timer = g_timeout_source_new(static_cast<guint>(wait.count()));
-    g_source_set_callback(timer, timedOut, &expired, nullptr);
-    g_source_attach(timer, context);
-    while (remaining > 0 && !expired) g_main_context_iteration(context, TRUE);
-    g_source_destroy(timer);
-    g_source_unref(timer);
+    bounded.until([&remaining] { return remaining == 0; }, wait);
 
     std::vector<OpenedCalendar> calendars;
     std::string failure;
@@ -77,8 +67,6 @@ std::vector<OpenedCalendar> openCalendars(ESourceRegistry* registry, const std::
         if (open->error != nullptr) g_error_free(open->error);
         delete open;
     }
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
     if (!failure.empty()) throw EKPlatformError(failure);
     return calendars;
 }

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 #include <libical/ical.h>
 
+#include "platform/linux/evolution/bounded_wait.h"
 #include "platform/linux/evolution/ical_event.h"
+#include "platform/linux/evolution/recurrence_bound.h"
 
 namespace quorvantel::evolution {
 namespace {
@@ -48,8 +51,48 @@ std::string isoTime(std::time_t time) {
 
 struct ComponentList {
     GSList* list = nullptr;
+    ComponentList() = default;
+    ComponentList(ComponentList&& other) noexcept : list(std::exchange(other.list, nullptr)) {}
+    ComponentList& operator=(ComponentList&&) = delete;
     ~ComponentList() { g_slist_free_full(list, g_object_unref); }
 };
+
+// The answer of the asynchronous query; on the heap, since a query abandoned at
+// the deadline still holds it.
+struct PendingQuery {
+    bool done = false;
+    gboolean listed = FALSE;
+    GSList* components = nullptr;
+    GError* error = nullptr;
+};
+
+void queried(GObject* client, GAsyncResult* result, gpointer data) {
+    auto* pending = static_cast<PendingQuery*>(data);
+    pending->listed =
+        e_cal_client_get_object_list_finish(E_CAL_CLIENT(client), result, &pending->components, &pending->error);
+    pending->done = true;
+}
+
+// The components the query finds, waited for at most kStoreQueryWait.
+ComponentList listComponents(OpenedCalendar& calendar, const std::string& query) {
+    BoundedWait bounded;
+    auto* pending = new PendingQuery;
+    e_cal_client_get_object_list(calendar.client.get(), query.c_str(), nullptr, queried, pending);
+    if (!bounded.until([pending] { return pending->done; }, kStoreQueryWait)) {
+        throw EKPlatformError("The calendar store did not list the events of calendar " + calendar.uid + " within " +
+                              std::to_string(kStoreQueryWait.count() / 1000) + " seconds.");
+    }
+    ComponentList found;
+    found.list = pending->components;
+    const GErrorHandle error(pending->error);
+    const bool listed = pending->listed;
+    delete pending;
+    if (!listed) {
+        throw EKPlatformError("The calendar store could not list the events of calendar " + calendar.uid + " (" +
+                              describe(error.get(), "no answer") + ").");
+    }
+    return found;
+}
 
 }  // namespace
 
@@ -70,13 +113,7 @@ void appendOccurrences(OpenedCalendar& calendar, EKDate windowStart, EKDate wind
     // them are expanded one by one below.
     const std::string query =
         "(occur-in-time-range? (make-time \"" + isoTime(start) + "\") (make-time \"" + isoTime(end) + "\"))";
-    ComponentList found;
-    GError* rawError = nullptr;
-    if (!e_cal_client_get_object_list_sync(calendar.client.get(), query.c_str(), &found.list, nullptr, &rawError)) {
-        const GErrorHandle error(rawError);
-        throw EKPlatformError("The calendar store could not list the events of calendar " + calendar.uid + " (" +
-                              describe(error.get(), "no answer") + ").");
-    }
+    ComponentList found = listComponents(calendar, query);
 
     // A series is expanded from its main component, which applies its exceptions
     // and moved instances; a moved instance whose series has no instance of its own
@@ -111,13 +148,15 @@ void appendOccurrences(OpenedCalendar& calendar, EKDate windowStart, EKDate wind
         const std::vector<ICalComponent*> expanded =
             main != mainComponents.end() ? std::vector<ICalComponent*>{main->second} : components;
         for (ICalComponent* component : expanded) {
+            const std::size_t room = kMaximumQueriedOccurrences - occurrences.size();
+            if (instanceBound(nativeOf(component), start, end, room) > room) collector.overLimit = true;
+            if (collector.overLimit) break;
             e_cal_client_generate_instances_for_object_sync(client, component, start, end, nullptr, collectInstance,
                                                             &collector);
-            if (collector.overLimit) {
-                throw EKResultLimitExceeded("The calendar store holds more than " +
-                                            std::to_string(kMaximumQueriedOccurrences) +
-                                            " occurrences in the window.");
-            }
+        }
+        if (collector.overLimit) {
+            throw EKResultLimitExceeded("The calendar store holds more than " +
+                                        std::to_string(kMaximumQueriedOccurrences) + " occurrences in the window.");
         }
     }
 }

@@ -3,6 +3,7 @@
 // the calendar store itself, as event records.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <ctime>
 #include <optional>
@@ -16,10 +17,14 @@
 
 namespace quorvantel::evolution {
 
-// At most this many instances are gathered for one query. Far more than a response
-// may hold, so that the helper's own limit is what the host sees; the bound keeps a
-// store with runaway series (a rule repeating every minute) from filling memory.
-inline constexpr std::size_t kMaximumQueriedOccurrences = 32'768;
+// At most this many instances are gathered for one query: four times what a
+// response may hold, so that occurrences the helper leaves out (all-day ones) still
+// leave it its own limit to apply, while a store with runaway series (a rule
+// repeating every minute) never fills memory or keeps the host waiting.
+inline constexpr std::size_t kMaximumQueriedOccurrences = 8'192;
+// A healthy store lists a window's events in milliseconds; one expanding a runaway
+// series may take many seconds, and the helper does not wait for it longer.
+inline constexpr std::chrono::milliseconds kStoreQueryWait{15'000};
 // The last second the store's time ranges can name: the end of the year 9999.
 inline constexpr std::time_t kLatestStoreTime = 253'402'300'799;
 

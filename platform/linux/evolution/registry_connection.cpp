@@ -4,6 +4,8 @@
 #include <string_view>
 #include <sys/stat.h>
 
+#include "platform/linux/evolution/bounded_wait.h"
+
 namespace quorvantel::evolution {
 namespace {
 
@@ -38,11 +40,6 @@ void connected(GObject*, GAsyncResult* result, gpointer data) {
     pending->done = true;
 }
 
-gboolean timedOut(gpointer data) {
-    *static_cast<bool*>(data) = true;
-    return G_SOURCE_REMOVE;
-}
-
 }  // namespace
 
 RegistryConnection connectRegistry(std::chrono::milliseconds wait) {
@@ -52,19 +49,11 @@ RegistryConnection connectRegistry(std::chrono::milliseconds wait) {
             "evolution-data-server cannot be reached: start the desktop session's D-Bus."};
     }
 
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
+    BoundedWait bounded;
     GObjectHandle<GCancellable> cancellable(g_cancellable_new());
     auto* pending = new PendingConnect;
     e_source_registry_new(cancellable.get(), connected, pending);
-
-    bool expired = false;
-    GSource* timer = g_timeout_source_new(static_cast<guint>(wait.count()));
-    g_source_set_callback(timer, timedOut, &expired, nullptr);
-    g_source_attach(timer, context);
-    while (!pending->done && !expired) g_main_context_iteration(context, TRUE);
-    g_source_destroy(timer);
-    g_source_unref(timer);
+    bounded.until([pending] { return pending->done; }, wait);
 
     RegistryConnection result = RegistryUnavailable{};
     if (!pending->done) {
@@ -95,8 +84,6 @@ RegistryConnection connectRegistry(std::chrono::milliseconds wait) {
                 "and the bus cannot start it): install the package evolution-data-server."};
         }
     }
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
     return result;
 }
 
