@@ -110,3 +110,4 @@ std::unique_ptr<EKEventStore> EvolutionEventKit::makeEventStore() {
 }
 
 }  // namespace quorvantel::evolution
+
