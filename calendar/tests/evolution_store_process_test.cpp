@@ -73,10 +73,13 @@ const std::string kWorkEvents = vcalendar(
     vevent("UID:allday-1@test\r\nSUMMARY:Offsite\r\nDTSTART;VALUE=DATE:20260304\r\nDTEND;VALUE=DATE:20260305\r\n") +
     vevent("UID:later-1@test\r\nSUMMARY:After the window\r\nDTSTART:20260410T090000Z\r\nDTEND:20260410T100000Z\r\n"));
 
-// A calendar without an owner: nobody in it is the user.
+// A calendar without an owner: nobody in it is the user. Its floating time is the
+// user's wall-clock time (the helper runs with TZ=Asia/Tokyo).
 const std::string kTeamEvents = vcalendar(
     vevent("UID:other-1@test\r\nSUMMARY:Lunch\r\nDTSTART:20260303T120000Z\r\nDTEND:20260303T130000Z\r\n"
-           "ATTENDEE;PARTSTAT=ACCEPTED:mailto:owner@example.org\r\n"));
+           "ATTENDEE;PARTSTAT=ACCEPTED:mailto:owner@example.org\r\n") +
+    vevent("UID:floating-1@test\r\nSUMMARY:Stand-up\r\nDTSTART:20260304T090000\r\nDTEND:20260304T091500\r\n"
+           "STATUS:CONFIRMED\r\n"));
 
 // What a store may hold that the helper must bound: a series repeating every
 // minute, a description far over the link search's limit with a link at its end,
@@ -100,6 +103,7 @@ ChildOptions realStore(const std::map<std::string, std::string>& environment) {
     ChildOptions options;
     options.standIn = false;
     options.environment = environment;
+    options.environment["TZ"] = "Asia/Tokyo";
     return options;
 }
 
@@ -216,6 +220,8 @@ TEST_F(EvolutionStore, OccurrencesMatchTheStore) {
                "confirmed", "accepted", meet, meetUrl),
         record(team_, "local:other-1@test", 0, 1'772'539'200'000, 1'772'542'800'000, "Lunch", "unknown", "unknown",
                none, none),
+        record(team_, "local:floating-1@test", 0, 1'772'582'400'000, 1'772'583'300'000, "Stand-up", "confirmed",
+               "unknown", none, none),
         record(work_, "local:zoom-1@test", 0, 1'772'719'200'000, 1'772'722'800'000, "Vendor call", "tentative",
                "tentative", json::Value("zoom:123456789"), json::Value("https://example.zoom.us/j/123456789?pwd=abc")),
         record(work_, "local:teams-1@test", 0, 1'772'787'600'000, 1'772'789'400'000, "Planning", "unknown",
@@ -235,6 +241,20 @@ TEST_F(EvolutionStore, ADisabledCalendarIsUnavailable) {
         const json::Value answer = answerOf(ask(server_->environment(), occurrencesRequest(ids)));
         EXPECT_EQ(sorted(answer), sorted(json::parse(errorLine("calendar-unavailable"))));
     }
+}
+
+// The store names no time after the year 9999; the latest window a request may
+// name is far beyond it and holds nothing.
+TEST_F(EvolutionStore, TheLatestWindowIsEmpty) {
+    const long long end = 8'640'000'000'000'000;
+    const std::string request = json::write(
+        json::Value(json::Object{{"command", "list-occurrences"},
+                                 {"calendarIds", json::Value(json::Array{json::Value(work_)})},
+                                 {"startMs", end - 31 * kDay},
+                                 {"endMs", end}}),
+        json::KeyOrder::insertion);
+    EXPECT_EQ(sorted(answerOf(ask(server_->environment(), request))),
+              sorted(json::parse(R"({"schemaVersion":1,"status":"ok","occurrences":[]})")));
 }
 
 // A series repeating every minute gives more instances in six days than a query

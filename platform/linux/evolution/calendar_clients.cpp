@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/linux/evolution/bounded_wait.h"
+#include "platform/linux/evolution/local_zone.h"
 
 namespace quorvantel::evolution {
 namespace {
@@ -61,6 +62,11 @@ std::vector<OpenedCalendar> openCalendars(ESourceRegistry* registry, const std::
         }
         if (open->client != nullptr) {
             GObjectHandle<ECalClient> client(E_CAL_CLIENT(open->client));
+            // Floating times and all-day dates are the user's own, in the store's
+            // expansion as in the event records.
+            if (ICalTimezone* local = userTimeZone()) {
+                e_cal_client_set_default_timezone(client.get(), local);
+            }
             std::optional<std::string> owner = ownerAddress(registry, sources[i]->source.get(), client.get());
             calendars.push_back(OpenedCalendar{sources[i]->uid, std::move(client), std::move(owner)});
         }

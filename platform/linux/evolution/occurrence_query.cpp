@@ -9,6 +9,7 @@
 
 #include "platform/linux/evolution/bounded_wait.h"
 #include "platform/linux/evolution/ical_event.h"
+#include "platform/linux/evolution/local_zone.h"
 #include "platform/linux/evolution/recurrence_bound.h"
 
 namespace quorvantel::evolution {
@@ -134,7 +135,7 @@ void appendOccurrences(OpenedCalendar& calendar, EKDate windowStart, EKDate wind
     ComponentContext context;
     context.calendarIdentifier = calendar.uid;
     context.ownerAddress = calendar.ownerAddress;
-    context.localZone = nativeOf(e_cal_util_get_system_timezone());
+    context.localZone = nativeOf(userTimeZone());
     ECalClient* client = calendar.client.get();
     context.zoneNamed = [client](const std::string& tzid) -> icaltimezone* {
         ICalTimezone* zone = nullptr;
