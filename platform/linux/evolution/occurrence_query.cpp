@@ -144,13 +144,14 @@ void appendOccurrences(OpenedCalendar& calendar, EKDate windowStart, EKDate wind
     };
 
     InstanceCollector collector{&context, windowStart, windowEnd, &occurrences, false};
+    std::size_t ruleSteps = kMaximumRuleSteps;
     for (const auto& [uid, components] : byUid) {
         const auto main = mainComponents.find(uid);
         const std::vector<ICalComponent*> expanded =
             main != mainComponents.end() ? std::vector<ICalComponent*>{main->second} : components;
         for (ICalComponent* component : expanded) {
             const std::size_t room = kMaximumQueriedOccurrences - occurrences.size();
-            if (instanceBound(nativeOf(component), start, end, room) > room) collector.overLimit = true;
+            if (instanceBound(nativeOf(component), start, end, room, ruleSteps) > room) collector.overLimit = true;
             if (collector.overLimit) break;
             e_cal_client_generate_instances_for_object_sync(client, component, start, end, nullptr, collectInstance,
                                                             &collector);

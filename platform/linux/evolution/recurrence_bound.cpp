@@ -27,7 +27,7 @@ std::time_t naiveLength(icalcomponent* component, const icaltimetype& start) {
 
 // The instances of one rule starting in [from, to], up to limit + 1.
 std::size_t ruleInstances(const icalrecurrencetype& rule, const icaltimetype& start, std::time_t from, std::time_t to,
-                          std::size_t limit) {
+                          std::size_t limit, std::size_t& steps) {
     if (rule.freq == ICAL_NO_RECURRENCE) return 0;
     if (rule.count > 0 && static_cast<std::size_t>(rule.count) <= limit) {
         return static_cast<std::size_t>(rule.count);
@@ -41,11 +41,12 @@ std::size_t ruleInstances(const icalrecurrencetype& rule, const icaltimetype& st
         icalrecur_iterator_set_start(iterator, jump);
     }
     std::size_t found = 0;
-    for (std::size_t step = 0; found <= limit; ++step) {
-        if (step >= kMaximumRuleSteps) {
+    while (found <= limit) {
+        if (steps == 0) {
             found = limit + 1;
             break;
         }
+        --steps;
         const icaltimetype next = icalrecur_iterator_next(iterator);
         if (icaltime_is_null_time(next)) break;
         const std::time_t at = naiveSeconds(next);
@@ -58,7 +59,8 @@ std::size_t ruleInstances(const icalrecurrencetype& rule, const icaltimetype& st
 
 }  // namespace
 
-std::size_t instanceBound(icalcomponent* component, std::time_t windowStart, std::time_t windowEnd, std::size_t limit) {
+std::size_t instanceBound(icalcomponent* component, std::time_t windowStart, std::time_t windowEnd, std::size_t limit,
+                          std::size_t& steps) {
     icalproperty* startProperty = icalcomponent_get_first_property(component, ICAL_DTSTART_PROPERTY);
     if (startProperty == nullptr) return 1;
     const icaltimetype start = icalproperty_get_dtstart(startProperty);
@@ -70,7 +72,7 @@ std::size_t instanceBound(icalcomponent* component, std::time_t windowStart, std
     std::size_t total = 1;
     for (icalproperty* rule = icalcomponent_get_first_property(component, ICAL_RRULE_PROPERTY);
          rule != nullptr && total <= limit; rule = icalcomponent_get_next_property(component, ICAL_RRULE_PROPERTY)) {
-        total += ruleInstances(icalproperty_get_rrule(rule), start, from, to, limit - total + 1);
+        total += ruleInstances(icalproperty_get_rrule(rule), start, from, to, limit - total + 1, steps);
     }
     total += static_cast<std::size_t>(icalcomponent_count_properties(component, ICAL_RDATE_PROPERTY));
     return total;

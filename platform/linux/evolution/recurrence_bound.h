@@ -11,14 +11,17 @@
 
 namespace quorvantel::evolution {
 
-// A rule is followed for at most this many instances from its start; a rule that
-// needs more to reach the window counts as one with too many.
+// The rules of one query are followed for at most this many instances in all
+// (about a second of work); a rule that needs more to reach the window counts as
+// one with too many. Only rules with COUNT beyond the limit are walked at all.
 inline constexpr std::size_t kMaximumRuleSteps = 1'000'000;
 
 // At least the number of instances the component's RRULEs and RDATEs give that may
 // overlap the window (time zones and the event's length are allowed for by
 // widening the window), and more than limit when there are more than limit. Not
-// exact: exceptions are not subtracted.
-std::size_t instanceBound(icalcomponent* component, std::time_t windowStart, std::time_t windowEnd, std::size_t limit);
+// exact: exceptions are not subtracted. steps is what is left of the query's
+// kMaximumRuleSteps; the walk uses it up.
+std::size_t instanceBound(icalcomponent* component, std::time_t windowStart, std::time_t windowEnd, std::size_t limit,
+                          std::size_t& steps);
 
 }  // namespace quorvantel::evolution
