@@ -1,7 +1,6 @@
 #include "platform/linux/evolution/calendar_sources.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace quorvantel::evolution {
 namespace {
