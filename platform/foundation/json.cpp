@@ -75,6 +75,11 @@ void writeNumber(std::string& out, double d) {
     if (bareDigits && (d >= kFirstDoublePastUnsigned || d < kLowestSigned)) {
         result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
     }
+    // "-0" reads back as the integer 0 and loses its sign; "-0.0" stays a double.
+    if (d == 0 && std::signbit(d)) {
+        out += "-0.0";
+        return;
+    }
     out.append(buffer, result.ptr);
 }
 
