@@ -50,8 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const HelperUnderTest& under = allHelpers()[choice & 3];
     ModelScript script;
-    // Bits 2-4: the model answers (0), raises an error of one of the types, or is
-    // unavailable; bit 5 asks for the doctor report instead.
+    // Bits 0-1 choose the helper; bits 2-4 say whether the model answers (0), raises
+    // an error of one of the types (1-6) or is unavailable (7); bit 5 asks for the
+    // doctor report instead; bits 6-7 set how many bytes each read of the request gets.
     const unsigned mode = (choice >> 2) & 7;
     if (mode == 0) {
         try {
