@@ -65,6 +65,13 @@ ConvertedBuffers PCMConverter::convert(const AudioPacket& packet) {
         continues = converter_ && std::fabs(packet.startMs - *nextInputMs_) <= tolerance &&
                     packet.channels == channelCount_ && packet.sampleRate == inputSampleRate_;
     }
+    if (packet.source == Source::microphone) {
+        // Audio past the end would reach the recogniser and come back as a result range
+        // outside the recording; it is the input's fault and fails as such.
+        const double runFrames = double(packet.frames()) + (continues ? double(inputFrames_) : 0.0);
+        const double endMs = (continues ? originMs_ : packet.startMs) + runFrames / double(packet.sampleRate) * 1000.0;
+        if (endMs > kMaximumRecordingMs) throw SpeechFailure(kMicrophonePastTimelineMessage);
+    }
     if (!continues) {
         if (converter_) {
             // The old run ends here: its tail comes first, cut to its exact length.

@@ -36,6 +36,8 @@ inline constexpr int kMaximumConversionCallsPerPump = 64;
 inline constexpr CMTimeScale kAnchorTimescale = 48'000;
 
 inline constexpr const char* kOutOfOrderAudioMessage = "Overlapping or out-of-order speech audio was rejected.";
+inline constexpr const char* kMicrophonePastTimelineMessage =
+    "Microphone audio exceeded the seven-day transcription timeline.";
 inline constexpr const char* kConverterUnavailableMessage = "Could not create the on-device speech audio converter.";
 inline constexpr const char* kInputAudioAllocationMessage = "Could not allocate speech input audio.";
 inline constexpr const char* kConvertedAudioAllocationMessage = "Could not allocate converted speech audio.";
@@ -78,7 +80,9 @@ public:
     PCMConverter& operator=(const PCMConverter&) = delete;
 
     // The packet's buffers, in time order, preceded by the tail of the run it ends
-    // (when it starts a new one). Raises SpeechFailure with the messages above, or the
+    // (when it starts a new one). A microphone packet must end within the seven days
+    // where the run places it (system audio is held to its grid before it gets here).
+    // Raises SpeechFailure with the messages above, or the
     // converter's own AVAudioError unchanged.
     ConvertedBuffers convert(const AudioPacket& packet);
 

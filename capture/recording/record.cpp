@@ -84,8 +84,10 @@ void record(bool allSystem, RecordingSelection& selection, const RecordingPlatfo
 
     // The last moment to cancel without ever starting the device.
     if (control.stopRequested()) failRecording(kCancelledMessage);
-    std::string beforeStart;
-    if (control.readStop(beforeStart)) failRecording(kCancelledMessage);
+    // One buffer for the whole recording: a partial line read here is continued by
+    // what comes after the start, and counts towards the same bound.
+    std::string controlBuffer;
+    if (control.readStop(controlBuffer)) failRecording(kCancelledMessage);
 
     const CMTime origin = CMClockGetTime(CMClockGetHostTimeClock());
     capture.captureStartedAtMs = std::llround(wallClockMilliseconds());
@@ -103,7 +105,6 @@ void record(bool allSystem, RecordingSelection& selection, const RecordingPlatfo
         return hardware.AudioObjectSetPropertyData(capture.tapID, kTapDescriptionAddress, sizeof reference, &reference);
     };
     std::uint64_t refreshDeadline = monotonicNanoseconds() + kProcessCheckIntervalNs;
-    std::string controlBuffer;
     if (!control.stopRequested()) {
         for (;;) {
             failIfUnhealthy(state);

@@ -57,11 +57,29 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
     return length;
 }
 
+// Integer digits the parser reads as a 64-bit integer lie in [-2^63, 2^64).
+constexpr double kFirstDoublePastUnsigned = 18446744073709551616.0;
+constexpr double kLowestSigned = -9223372036854775808.0;
+
 void writeNumber(std::string& out, double d) {
     if (!std::isfinite(d)) throw WriteError("Invalid number value (NaN or infinity) in JSON write");
     // The shortest text that reads back to the same double.
     char buffer[32];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
+    // A whole number may come out as bare integer digits ("18446744073709551616"); past
+    // the 64-bit integers the parser takes those for an integer it cannot hold and
+    // refuses the text, so such a value is written with an exponent instead.
+    const bool bareDigits = std::find_if(buffer, result.ptr, [](char c) {
+                                return c == '.' || c == 'e';
+                            }) == result.ptr;
+    if (bareDigits && (d >= kFirstDoublePastUnsigned || d < kLowestSigned)) {
+        result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
+    }
+    // "-0" reads back as the integer 0 and loses its sign; "-0.0" stays a double.
+    if (d == 0 && std::signbit(d)) {
+        out += "-0.0";
+        return;
+    }
     out.append(buffer, result.ptr);
 }
 

@@ -78,6 +78,14 @@ TEST(SpeechRunInput, FramingFailuresEndTheRunWithTheirMessage) {
          "Overlapping or out-of-order speech audio was rejected."},
         {packet("microphone", 16000, 1, 100, 1600) + packet("microphone", 16000, 1, 150, 1600),
          "Overlapping or out-of-order speech audio was rejected."},
+        // Audio that runs past the seven days is the host's fault, whichever its source;
+        // a microphone packet that continues the one before counts from where it is put.
+        {packet("system-audio", 48000, 1, 604'799'990, 960), "System audio exceeded the seven-day transcription timeline."},
+        {packet("microphone", 16000, 1, 604'799'950, 1600, [](double) { return true; }),
+         "Microphone audio exceeded the seven-day transcription timeline."},
+        {packet("microphone", 16000, 1, 604'799'900, 1600, [](double) { return true; }) +
+             packet("microphone", 16000, 1, 604'799'999, 16, [](double) { return true; }),
+         "Microphone audio exceeded the seven-day transcription timeline."},
     };
     for (const Case& c : cases) {
         auto run = runChild(helperPath("quorvantel-speech"), runOptions(), c.input);
@@ -132,6 +140,20 @@ TEST(SpeechRunTranscription, BothSourcesOnTheRecordingTimeline) {
     EXPECT_EQ(finals[1], "{\"endMs\":3700,\"id\":\"system-audio-0\",\"isFinal\":true,\"source\":\"system-audio\","
                          "\"startMs\":3200,\"text\":\"speech speech\",\"timingSource\":\"speech-audio-range\","
                          "\"type\":\"segment\"}");
+    EXPECT_EQ(run.exit.exitStatus, 0);
+}
+
+TEST(SpeechRunTranscription, MicrophoneSpeechEndingAtTheSevenDaysIsTranscribedToTheEnd) {
+    const std::string input =
+        packet("microphone", 16000, 1, 604'799'000, 16000, [](double) { return true; }) + "{\"type\":\"stop\"}\n";
+    auto run = runChild(helperPath("quorvantel-speech"), runOptions(), input);
+    const auto lines = run.lines();
+    ASSERT_GE(lines.size(), 3u) << run.output;
+    EXPECT_EQ(lines.back(), kStopped);
+    EXPECT_EQ(lines[lines.size() - 2],
+              "{\"endMs\":604800000,\"id\":\"microphone-0\",\"isFinal\":true,\"source\":\"microphone\","
+              "\"startMs\":604799000,\"text\":\"speech speech speech speech\",\"timingSource\":\"speech-audio-range\","
+              "\"type\":\"segment\"}");
     EXPECT_EQ(run.exit.exitStatus, 0);
 }
 

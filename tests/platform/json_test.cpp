@@ -25,10 +25,16 @@ TEST(JsonWriter, EscapesSlashControlsAndKeepsUnicode) {
 TEST(JsonWriter, WritesIntegersAsIntegersAndDoublesExactly) {
     EXPECT_EQ(write(Value(Array{0, -7, INT64_MIN, UINT64_MAX}), KeyOrder::sorted),
               "[0,-7,-9223372036854775808,18446744073709551615]");
-    for (double d : {0.1, 12.5, 1.0 / 3.0, 604800000.0, 5e-324, 1.7976931348623157e308, -2.25}) {
+    // Whole numbers past the 64-bit integers must not come out as integer digits, which
+    // the parser refuses; the ones just inside still do.
+    for (double d : {0.1, 12.5, 1.0 / 3.0, 604800000.0, 5e-324, 1.7976931348623157e308, -2.25,
+                     1.8446744073709552e19, 1.8446744073709550e19, 9.3e20, 1e21 - 65536.0,
+                     -9.223372036854775808e18, -9.223372036854777e18, -5e20, -0.0}) {
         const std::string text = write(Value(Array{d}), KeyOrder::sorted);
+        SCOPED_TRACE(text);
         const Value back = parse(text);
         EXPECT_EQ(back.asArray()[0].asDouble(), d) << text;
+        EXPECT_EQ(std::signbit(back.asArray()[0].asDouble()), std::signbit(d)) << text;
     }
     EXPECT_EQ(write(Value(Array{12.0}), KeyOrder::sorted), "[12]");
 }

@@ -226,6 +226,35 @@ TEST(RecordProcess, AnUnknownControlLineFailsAfterTheAudioBeforeIt) {
     r.coveredFrames();
 }
 
+// What the host writes while the helper prepares is read just before the start; it
+// is part of the control channel like anything written later.
+TEST(RecordProcess, ControlBytesWrittenBeforeTheStartCountWithTheRest) {
+    {
+        SCOPED_TRACE("a stop line split across the start");
+        Recording r(kAllSystem, "");
+        r.child().write("st");
+        ASSERT_TRUE(r.started());
+        r.readFor(std::chrono::milliseconds(200));
+        r.stopAsked();
+        r.child().write("op\n");
+        r.finish();
+        r.expectComplete();
+    }
+    {
+        SCOPED_TRACE("one byte more than the control buffer holds, without a line feed");
+        Recording r(kAllSystem, "");
+        r.child().write(std::string(1025, 'x'));
+        ASSERT_TRUE(r.started());
+        r.readFor(std::chrono::milliseconds(300));
+        // Had the bound not tripped by now, the end of input stops the recording.
+        r.child().closeInput();
+        r.finish();
+        EXPECT_EQ(errorMessage(r.last()), "Invalid recording control message.");
+        EXPECT_EQ(r.exit.exitStatus, 1);
+        EXPECT_EQ(r.count("stopped"), 0u);
+    }
+}
+
 TEST(RecordProcess, AToneKeepsItsLevelInEveryTapFormat) {
     struct Case {
         const char* name;
