@@ -4,27 +4,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/foundation/base64.h"
 #include "platform/foundation/json.h"
 #include "tests/support/child_process.h"
+#include "tests/support/speech_recordings.h"
 
 using quorvantel::testing::ChildOptions;
 using quorvantel::testing::helperPath;
+using quorvantel::testing::audioPacketLine;
+using quorvantel::testing::readMonoWav16;
+using quorvantel::testing::referenceWords;
 using quorvantel::testing::runChild;
+using quorvantel::testing::splitWords;
 
 namespace {
 
 namespace json = quorvantel::json;
 
-const std::string kTestData = "/usr/share/pocketsphinx/test/data/";
+const std::string kTestData = quorvantel::testing::kPocketsphinxTestData;
 
 struct Recording {
     std::string path;
@@ -50,26 +52,8 @@ constexpr double kTimeToleranceMs = 100;
 // A 10 ms window is loud when its RMS reaches this share of the loudest window's.
 constexpr double kLoudShare = 0.05;
 
-std::vector<std::string> words(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
-
-// The reference transcript of a recording, without sentence marks.
 std::vector<std::string> reference(const Recording& recording) {
-    std::ifstream in(recording.transcription);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.find("(" + recording.utterance + ")") == std::string::npos) continue;
-        std::vector<std::string> all = words(line);
-        std::vector<std::string> spoken;
-        for (const std::string& w : all) {
-            if (w != "<s>" && w != "</s>" && w.front() != '(') spoken.push_back(w);
-        }
-        return spoken;
-    }
-    ADD_FAILURE() << "no reference for " << recording.utterance;
-    return {};
+    return referenceWords(recording.transcription, recording.utterance);
 }
 
 bool isSubsequence(const std::vector<std::string>& part, const std::vector<std::string>& whole) {
@@ -80,31 +64,6 @@ bool isSubsequence(const std::vector<std::string>& part, const std::vector<std::
         ++at;
     }
     return true;
-}
-
-// The samples of a 16 kHz mono 16-bit WAV file.
-std::vector<std::int16_t> readWav(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto u32 = [&](std::size_t at) {
-        return std::uint32_t(std::uint8_t(bytes[at])) | std::uint32_t(std::uint8_t(bytes[at + 1])) << 8 |
-               std::uint32_t(std::uint8_t(bytes[at + 2])) << 16 | std::uint32_t(std::uint8_t(bytes[at + 3])) << 24;
-    };
-    std::size_t at = 12;
-    while (at + 8 <= bytes.size()) {
-        const std::string id(&bytes[at], 4);
-        const std::uint32_t size = u32(at + 4);
-        if (id == "data") {
-            std::vector<std::int16_t> samples(size / 2);
-            for (std::size_t i = 0; i < samples.size(); ++i) {
-                samples[i] = std::int16_t(std::uint8_t(bytes[at + 8 + 2 * i]) | std::uint8_t(bytes[at + 9 + 2 * i]) << 8);
-            }
-            return samples;
-        }
-        at += 8 + size + (size & 1);
-    }
-    ADD_FAILURE() << "no audio in " << path;
-    return {};
 }
 
 // The loud part of a recording in milliseconds from its start.
@@ -163,7 +122,7 @@ std::vector<Segment> finals(const std::vector<Segment>& segments) {
 std::vector<std::string> transcriptWords(const std::vector<Segment>& finalSegments) {
     std::vector<std::string> all;
     for (const Segment& s : finalSegments) {
-        for (std::string& w : words(s.text)) all.push_back(std::move(w));
+        for (std::string& w : splitWords(s.text)) all.push_back(std::move(w));
     }
     return all;
 }
@@ -175,27 +134,13 @@ ChildOptions onThisMachine(std::vector<std::string> arguments) {
     return options;
 }
 
-std::string packetLine(const std::string& source, int rate, int channels, double startMs,
-                       const std::vector<std::int16_t>& interleaved) {
-    std::vector<std::uint8_t> pcm(interleaved.size() * 2);
-    for (std::size_t i = 0; i < interleaved.size(); ++i) {
-        pcm[2 * i] = std::uint8_t(std::uint16_t(interleaved[i]) & 0xFF);
-        pcm[2 * i + 1] = std::uint8_t(std::uint16_t(interleaved[i]) >> 8);
-    }
-    char start[64];
-    std::snprintf(start, sizeof start, "%.17g", startMs);
-    return "{\"type\":\"audio\",\"source\":\"" + source + "\",\"sampleRate\":" + std::to_string(rate) +
-           ",\"channels\":" + std::to_string(channels) + ",\"startMs\":" + start + ",\"data\":\"" +
-           quorvantel::base64::encode(pcm) + "\"}\n";
-}
-
 // 100 ms microphone packets of a 16 kHz recording from startMs.
 std::string microphonePackets(const std::vector<std::int16_t>& samples, double startMs) {
     std::string input;
     for (std::size_t first = 0; first < samples.size(); first += 1600) {
         const std::size_t end = std::min(samples.size(), first + 1600);
-        input += packetLine("microphone", 16000, 1, startMs + double(first) / 16,
-                            std::vector<std::int16_t>(samples.begin() + long(first), samples.begin() + long(end)));
+        input += audioPacketLine("microphone", 16000, 1, startMs + double(first) / 16, samples.data() + first,
+                                 end - first);
     }
     return input;
 }
@@ -222,8 +167,8 @@ std::string systemPackets(const std::vector<std::int16_t>& stereo, std::int64_t 
     const std::size_t frames = stereo.size() / 2;
     for (std::size_t first = 0; first < frames; first += 4800) {
         const std::size_t end = std::min(frames, first + 4800);
-        input += packetLine("system-audio", 48000, 2, double(startFrame + std::int64_t(first)) / 48,
-                            std::vector<std::int16_t>(stereo.begin() + long(2 * first), stereo.begin() + long(2 * end)));
+        input += audioPacketLine("system-audio", 48000, 2, double(startFrame + std::int64_t(first)) / 48,
+                                 stereo.data() + 2 * first, 2 * (end - first));
     }
     return input;
 }
@@ -257,7 +202,7 @@ TEST(RealSpeech, AFileIsTranscribedInOrderWithinItsSpokenAudio) {
         ASSERT_FALSE(finals(segments).empty());
         EXPECT_TRUE(isSubsequence(recording->heard, transcriptWords(finals(segments))))
             << finals(segments).front().text;
-        const auto [loudStart, loudEnd] = loudSpan(readWav(recording->path));
+        const auto [loudStart, loudEnd] = loudSpan(readMonoWav16(recording->path));
         std::int64_t previousStart = 0;
         for (const Segment& s : segments) {
             EXPECT_EQ(s.source, "system-audio");
@@ -280,7 +225,7 @@ TEST(RealSpeech, AFileIsTranscribedInOrderWithinItsSpokenAudio) {
 // words, 5,000 ms later.
 TEST(RealSpeech, MicrophonePacketsKeepTheirRecordingTime) {
     const std::vector<Segment> file = finals(fileSegments(kLibrivox));
-    const std::vector<std::int16_t> samples = readWav(kLibrivox.path);
+    const std::vector<std::int16_t> samples = readMonoWav16(kLibrivox.path);
     const std::vector<Segment> live =
         finals(segmentsOf(runChild(helperPath("quorvantel-speech"), onThisMachine({"run", "--locale", "en-US"}),
                                    microphonePackets(samples, 5000) + kStop)));
@@ -297,8 +242,8 @@ TEST(RealSpeech, MicrophonePacketsKeepTheirRecordingTime) {
 // Two recordings as 48 kHz stereo system audio, a second of silence sent between
 // them; then the same with a hole of two more seconds that the host never sent.
 TEST(RealSpeech, WordsAfterASystemAudioHoleComeAsMuchLater) {
-    const std::vector<std::int16_t> first = systemAudio(readWav(kShortCards.path));
-    const std::vector<std::int16_t> second = systemAudio(readWav(kCards.path));
+    const std::vector<std::int16_t> first = systemAudio(readMonoWav16(kShortCards.path));
+    const std::vector<std::int16_t> second = systemAudio(readMonoWav16(kCards.path));
     const std::int64_t firstFrames = std::int64_t(first.size() / 2);
     const std::vector<std::int16_t> silence(48000 * 2, 0);
     auto transcribe = [&](std::int64_t holeFrames) {
