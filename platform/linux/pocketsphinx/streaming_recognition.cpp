@@ -25,14 +25,16 @@ void StreamingRecognition::feed(CMTime start, const std::int16_t* samples, std::
         decoder_.startUtterance();
         inUtterance_ = true;
         heardSpeech_ = false;
+        utteranceSamples_ = 0;
         partialText_.reset();
     }
     timeline_.append(start, static_cast<std::int64_t>(count));
     decoder_.process(samples, count);
+    utteranceSamples_ += static_cast<std::int64_t>(count);
     const bool inSpeech = decoder_.inSpeech();
     if (inSpeech) heardSpeech_ = true;
     // The decoder's voice detection closes the utterance once the speech is over.
-    if (heardSpeech_ && !inSpeech) {
+    if (heardSpeech_ && (!inSpeech || utteranceSamples_ >= kLongestUtteranceSamples)) {
         endUtterance();
     } else if (heardSpeech_) {
         deliverPartial();

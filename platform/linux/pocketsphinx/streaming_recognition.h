@@ -21,6 +21,9 @@ namespace quorvantel::pocketsphinx {
 // Audio kept mapped behind the utterance in progress, in case the decoder's first
 // frames of an utterance reach back over its start.
 inline constexpr std::int64_t kRetainedTimelineSamples = kDecoderSampleRate;
+// Speech that goes on without a pause is cut into utterances of at most this much
+// audio: the decoder's memory grows with an utterance, and its result text with it.
+inline constexpr std::int64_t kLongestUtteranceSamples = 30 * kDecoderSampleRate;
 
 class StreamingRecognition {
 public:
@@ -48,6 +51,7 @@ private:
     DecoderTimeline timeline_;
     bool inUtterance_ = false;
     bool heardSpeech_ = false;
+    std::int64_t utteranceSamples_ = 0;
     // The text of the last partial result of the utterance, when one was delivered.
     std::optional<std::string> partialText_;
     CMTimeRange partialRange_{kCMTimeInvalid, kCMTimeInvalid};

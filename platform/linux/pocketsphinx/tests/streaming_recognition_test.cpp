@@ -1,5 +1,6 @@
 #include "platform/linux/pocketsphinx/streaming_recognition.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "platform/linux/pocketsphinx/tests/scripted_decoder.h"
@@ -107,4 +108,29 @@ TEST(StreamingRecognition, WordsKeepTheTimesOfTheInputsTheyWereHeardIn) {
                                     "partial: one@20-100 two@10020-10100 three@10210-10270  [20-10270]",
                                     "final: one@20-100 two@10020-10100 three@10210-10270  [20-10270]",
                                 }));
+}
+
+TEST(StreamingRecognition, SpeechWithoutAPauseIsCutIntoBoundedUtterances) {
+    // 31 s of speech in 100 ms steps; the decoder hears one word per step.
+    const int steps = 310;
+    std::vector<ScriptedStep> script;
+    std::vector<DecodedToken> words;
+    for (int step = 0; step < steps; ++step) {
+        words.push_back({"go", step * 10, step * 10 + 9});
+        script.push_back({true, words});
+        if (step == 299) words.clear();
+    }
+    ScriptedDecoder decoder(script);
+    Recorder recorder;
+    StreamingRecognition recognition(decoder, recorder.deliver());
+    for (int step = 0; step < steps; ++step) {
+        recognition.feed(CMTimeMake(step * 100, 1000), kStep.data(), kStep.size());
+    }
+    recognition.finish();
+    std::vector<std::string> finals;
+    for (const std::string& result : recorder.results) {
+        if (result.rfind("final:", 0) == 0) finals.push_back(result.substr(result.find("  [")));
+    }
+    EXPECT_EQ(finals, (std::vector<std::string>{"  [0-30000]", "  [30000-31000]"}));
+    EXPECT_EQ(std::count(decoder.calls.begin(), decoder.calls.end(), "start"), 2);
 }
