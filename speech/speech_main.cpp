@@ -38,7 +38,8 @@ int speechMain(SpeechPlatform& platform, const std::vector<std::string>& argumen
         switch (commandLine.command) {
             case Command::probe:
             case Command::prepare:
-                checkAvailability(platform.speech, platform.wording, out, commandLine.locale, commandLine.command == Command::prepare);
+                checkAvailability(platform.speech, platform.wording, out, commandLine.locale,
+                                  commandLine.command == Command::prepare);
                 return 0;
             case Command::file:
             case Command::run: {

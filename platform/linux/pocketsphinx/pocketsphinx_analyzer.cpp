@@ -1,6 +1,6 @@
 #include "platform/linux/pocketsphinx/pocketsphinx_analyzer.h"
 
-#include <cmath>
+#include <algorithm>
 #include <vector>
 
 #include "platform/linux/pocketsphinx/sample_conversion.h"
@@ -40,7 +40,8 @@ std::optional<CMTime> PocketsphinxAnalyzer::analyzeSequence(AnalyzerInputSequenc
         stopIfCancelled();
         if (input->buffer->frameLength() == 0) continue;
         feed(*input);
-        lastSampleTime = CMTimeAdd(input->bufferStartTime, CMTimeMake(input->buffer->frameLength(), kDecoderSampleRate));
+        lastSampleTime =
+            CMTimeAdd(input->bufferStartTime, CMTimeMake(input->buffer->frameLength(), kDecoderSampleRate));
     }
     return lastSampleTime;
 }

@@ -26,8 +26,7 @@ PocketsphinxFramework::PocketsphinxFramework(ModelFiles model)
     : PocketsphinxFramework(std::move(model),
                             [](const ModelFiles& files) { return std::make_unique<PocketsphinxDecoder>(files); }) {}
 
-PocketsphinxFramework::PocketsphinxFramework(
-    ModelFiles model, std::function<std::unique_ptr<SpeechDecoder>(const ModelFiles&)> makeDecoder)
+PocketsphinxFramework::PocketsphinxFramework(ModelFiles model, ModelDecoderFactory makeDecoder)
     : model_(std::move(model)), makeDecoder_(std::move(makeDecoder)) {}
 
 std::optional<Locale> PocketsphinxFramework::supportedLocale(const Locale& equivalentTo) const {
@@ -62,7 +61,7 @@ std::unique_ptr<SpeechAnalyzer> PocketsphinxFramework::makeAnalyzer(const Transc
                                                                      SpeechAnalyzerOptions) {
     auto transcriber =
         modules.empty() ? nullptr : std::dynamic_pointer_cast<PocketsphinxTranscriber>(modules.front());
-    if (!transcriber) throw SpeechPlatformError("The speech analyzer needs a pocketsphinx transcriber module.");
+    if (!transcriber) throw SpeechPlatformError(kNoTranscriberModuleMessage);
     const ModelFiles model = model_;
     auto makeDecoder = makeDecoder_;
     return std::make_unique<PocketsphinxAnalyzer>(std::move(transcriber), [model, makeDecoder] {

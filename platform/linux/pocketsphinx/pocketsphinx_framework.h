@@ -10,6 +10,8 @@ namespace quorvantel::pocketsphinx {
 
 // The one locale the model speaks, as the platform spells it.
 inline constexpr const char* kModelLocale = "en_US";
+inline constexpr const char* kNoTranscriberModuleMessage =
+    "The speech analyzer needs a pocketsphinx transcriber module.";
 inline constexpr const char* kMissingModelMessage =
     "The US English speech model of pocketsphinx is not installed. Install the package pocketsphinx-en-us.";
 
@@ -18,7 +20,8 @@ public:
     // Analyzers load the model's files with the real decoder.
     explicit PocketsphinxFramework(ModelFiles model);
     // Analyzers get their decoder from `makeDecoder`.
-    PocketsphinxFramework(ModelFiles model, std::function<std::unique_ptr<SpeechDecoder>(const ModelFiles&)> makeDecoder);
+    using ModelDecoderFactory = std::function<std::unique_ptr<SpeechDecoder>(const ModelFiles&)>;
+    PocketsphinxFramework(ModelFiles model, ModelDecoderFactory makeDecoder);
 
     bool isAvailable() const override { return true; }
     // en-US in any spelling ("en_US", "en-us"); nothing for any other locale.
@@ -36,7 +39,7 @@ public:
 
 private:
     ModelFiles model_;
-    std::function<std::unique_ptr<SpeechDecoder>(const ModelFiles&)> makeDecoder_;
+    ModelDecoderFactory makeDecoder_;
 };
 
 }  // namespace quorvantel::pocketsphinx

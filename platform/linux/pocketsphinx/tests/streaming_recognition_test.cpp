@@ -52,7 +52,9 @@ TEST(StreamingRecognition, PartialsWhenTheWordsChangeAndOneFinalPerUtterance) {
         /* 2 */ {true, {{"<s>", 0, 9}, {"hello", 10, 29}}},
         /* 3 */ {true, {{"<s>", 0, 9}, {"hello", 10, 31}, {"<sil>", 32, 34}, {"world(2)", 35, 39}}},
         // The decoder no longer hears speech: the utterance ends with its best words.
-        /* 4 */ {false, {}, std::vector<DecodedToken>{{"<s>", 0, 9}, {"hello", 10, 29}, {"world", 35, 44}, {"</s>", 45, 49}}},
+        /* 4 */ {false,
+                 {},
+                 std::vector<DecodedToken>{{"<s>", 0, 9}, {"hello", 10, 29}, {"world", 35, 44}, {"</s>", 45, 49}}},
         // Noise alone: no partial, and its end closes nothing.
         /* 5 */ {true, {{"[NOISE]", 50, 60}, {"++UM++", 61, 65}}},
         /* 6 */ {false, {}, std::vector<DecodedToken>{{"[NOISE]", 50, 60}}},
