@@ -67,8 +67,17 @@ SpeechTranscriptionResult StreamingRecognition::result(const std::vector<Word>& 
         // A final result that closes a partial one whose words the decoder took back.
         result.range = partialRange_;
     } else {
-        const CMTime start = words.front().range.start;
-        result.range = CMTimeRangeMake(start, CMTimeSubtract(CMTimeRangeGetEnd(words.back().range), start));
+        // From the earliest start to the latest end: inputs re-anchored back in time
+        // may leave words out of order, and the result's range must still be one.
+        CMTime start = words.front().range.start;
+        CMTime end = CMTimeRangeGetEnd(words.front().range);
+        for (const Word& word : words) {
+            const CMTime wordEnd = CMTimeRangeGetEnd(word.range);
+            if (word.range.start < start) start = word.range.start;
+            if (end < word.range.start) end = word.range.start;
+            if (end < wordEnd) end = wordEnd;
+        }
+        result.range = CMTimeRangeMake(start, CMTimeSubtract(end, start));
     }
     result.isFinal = isFinal;
     return result;

@@ -136,3 +136,24 @@ TEST(StreamingRecognition, SpeechWithoutAPauseIsCutIntoBoundedUtterances) {
     EXPECT_EQ(finals, (std::vector<std::string>{"  [0-30000]", "  [30000-31000]"}));
     EXPECT_EQ(std::count(decoder.calls.begin(), decoder.calls.end(), "start"), 2);
 }
+
+// A microphone re-anchored a little back in time in the middle of a word: that word's
+// own range runs backwards (the session then times the line by the result's range),
+// and the result's range still covers every word.
+TEST(StreamingRecognition, AResultsRangeCoversWordsOfInputsReanchoredBackInTime) {
+    ScriptedDecoder decoder({
+        {true, {{"one", 2, 9}}},
+        {true, {{"one", 2, 9}, {"two", 8, 12}}},
+        {false, {}, std::vector<DecodedToken>{{"one", 2, 9}, {"two", 8, 12}}},
+    });
+    Recorder recorder;
+    StreamingRecognition recognition(decoder, recorder.deliver());
+    recognition.feed(CMTimeMake(1000, 1000), kStep.data(), kStep.size());  // 1000-1100 ms
+    recognition.feed(CMTimeMake(950, 1000), kStep.data(), kStep.size());   // back to 950 ms
+    recognition.feed(CMTimeMake(1050, 1000), kStep.data(), kStep.size());
+    EXPECT_EQ(recorder.results, (std::vector<std::string>{
+                                    "partial: one@1020-1100  [1020-1100]",
+                                    "partial: one@1020-1100 two@1080-980  [1020-1100]",
+                                    "final: one@1020-1100 two@1080-980  [1020-1100]",
+                                }));
+}
