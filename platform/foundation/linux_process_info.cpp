@@ -5,6 +5,23 @@
 
 namespace quorvantel {
 
+OperatingSystemVersion kernelReleaseVersion(std::string_view release) {
+    OperatingSystemVersion version;
+    int* parts[] = {&version.majorVersion, &version.minorVersion, &version.patchVersion};
+    const char* p = release.data();
+    const char* end = p + release.size();
+    for (int* part : parts) {
+        int value = 0;
+        auto [next, error] = std::from_chars(p, end, value);
+        if (error != std::errc()) break;
+        *part = value;
+        p = next;
+        if (p == end || *p != '.') break;
+        ++p;
+    }
+    return version;
+}
+
 LinuxProcessInfo::LinuxProcessInfo() {
     utsname name{};
     if (uname(&name) != 0) {
@@ -12,16 +29,7 @@ LinuxProcessInfo::LinuxProcessInfo() {
         return;
     }
     versionString_ = std::string(name.sysname) + " " + name.release;
-    int* parts[] = {&version_.majorVersion, &version_.minorVersion, &version_.patchVersion};
-    const char* p = name.release;
-    const char* end = p + std::char_traits<char>::length(p);
-    for (int* part : parts) {
-        auto [next, error] = std::from_chars(p, end, *part);
-        if (error != std::errc()) break;
-        p = next;
-        if (p == end || *p != '.') break;
-        ++p;
-    }
+    version_ = kernelReleaseVersion(name.release);
 }
 
 }  // namespace quorvantel

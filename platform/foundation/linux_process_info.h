@@ -1,6 +1,8 @@
 // The running Linux system as the helpers' version checks see it.
 #pragma once
 
+#include <string_view>
+
 #include "platform/foundation/process_info.h"
 
 namespace quorvantel {
@@ -21,5 +23,9 @@ private:
     OperatingSystemVersion version_;
     std::string versionString_;
 };
+
+// The leading numbers of a kernel release ("6.1.0-18-amd64" gives 6.1.0; missing
+// parts are 0).
+OperatingSystemVersion kernelReleaseVersion(std::string_view release);
 
 }  // namespace quorvantel
