@@ -38,6 +38,10 @@ void StreamingRecognition::feed(CMTime start, const std::int16_t* samples, std::
         endUtterance();
     } else if (heardSpeech_) {
         deliverPartial();
+    } else {
+        // Before speech nothing points far back: silence of any length, re-anchored
+        // as often as the host likes, keeps only the last moments mapped.
+        timeline_.forgetBefore(timeline_.samplesFed() - kRetainedTimelineSamples);
     }
 }
 
