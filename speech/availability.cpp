@@ -29,8 +29,7 @@ void checkAvailability(SpeechFramework& speech, const RecognizerWording& wording
                        const std::string& locale, bool prepare) {
     auto supported = supportedTranscriber(speech, locale);
     if (!supported) {
-        availability(out, "unsupported", locale,
-                     std::string(wording.unavailable));
+        availability(out, "unsupported", locale, std::string(wording.unavailable));
         return;
     }
     const TranscriberModules modules{supported->transcriber};
@@ -41,21 +40,17 @@ void checkAvailability(SpeechFramework& speech, const RecognizerWording& wording
     const std::string& identifier = supported->locale.identifier;
     switch (speech.status(modules)) {
         case AssetInventoryStatus::unsupported:
-            availability(out, "unsupported", identifier,
-                         std::string(wording.assetsUnsupported));
+            availability(out, "unsupported", identifier, std::string(wording.assetsUnsupported));
             return;
         case AssetInventoryStatus::downloading:
-            availability(out, "download-required", identifier,
-                         std::string(wording.assetsDownloading));
+            availability(out, "download-required", identifier, std::string(wording.assetsDownloading));
             return;
         case AssetInventoryStatus::supported:
-            availability(out, "download-required", identifier,
-                         std::string(wording.assetsToInstall));
+            availability(out, "download-required", identifier, std::string(wording.assetsToInstall));
             return;
         case AssetInventoryStatus::installed: availability(out, "ready", identifier, std::nullopt); return;
         case AssetInventoryStatus::other:
-            availability(out, "unsupported", identifier,
-                         std::string(wording.unknownAssetState));
+            availability(out, "unsupported", identifier, std::string(wording.unknownAssetState));
             return;
     }
 }

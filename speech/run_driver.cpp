@@ -73,7 +73,9 @@ void run(RunEnvironment& environment, const std::string& locale, const std::opti
     auto supported = supportedTranscriber(speech, locale);
     if (!supported) throw SpeechFailure(environment.wording.noTranscriber);
     const TranscriberModules modules{supported->transcriber};
-    if (speech.status(modules) != AssetInventoryStatus::installed) throw SpeechFailure(environment.wording.assetsNotInstalled);
+    if (speech.status(modules) != AssetInventoryStatus::installed) {
+        throw SpeechFailure(environment.wording.assetsNotInstalled);
+    }
     speech.reserve(supported->locale);
     const std::optional<AVAudioFormat> format = speech.bestAvailableAudioFormat(modules);
     if (!format) throw SpeechFailure(environment.wording.noFormat);
