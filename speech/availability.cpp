@@ -25,11 +25,11 @@ void availability(ProtocolOutput& out, const std::string& status, const std::str
     out.emit(line);
 }
 
-void checkAvailability(SpeechFramework& speech, ProtocolOutput& out, const std::string& locale, bool prepare) {
+void checkAvailability(SpeechFramework& speech, const RecognizerWording& wording, ProtocolOutput& out,
+                       const std::string& locale, bool prepare) {
     auto supported = supportedTranscriber(speech, locale);
     if (!supported) {
-        availability(out, "unsupported", locale,
-                     std::string("Apple SpeechTranscriber is unavailable for this device or language."));
+        availability(out, "unsupported", locale, std::string(wording.unavailable));
         return;
     }
     const TranscriberModules modules{supported->transcriber};
@@ -40,21 +40,17 @@ void checkAvailability(SpeechFramework& speech, ProtocolOutput& out, const std::
     const std::string& identifier = supported->locale.identifier;
     switch (speech.status(modules)) {
         case AssetInventoryStatus::unsupported:
-            availability(out, "unsupported", identifier,
-                         std::string("Apple's speech assets are unavailable for this configuration."));
+            availability(out, "unsupported", identifier, std::string(wording.assetsUnsupported));
             return;
         case AssetInventoryStatus::downloading:
-            availability(out, "download-required", identifier,
-                         std::string("Apple's speech language assets are still downloading."));
+            availability(out, "download-required", identifier, std::string(wording.assetsDownloading));
             return;
         case AssetInventoryStatus::supported:
-            availability(out, "download-required", identifier,
-                         std::string("Download Apple's speech language assets to enable local transcription."));
+            availability(out, "download-required", identifier, std::string(wording.assetsToInstall));
             return;
         case AssetInventoryStatus::installed: availability(out, "ready", identifier, std::nullopt); return;
         case AssetInventoryStatus::other:
-            availability(out, "unsupported", identifier,
-                         std::string("Apple returned an unknown speech availability state."));
+            availability(out, "unsupported", identifier, std::string(wording.unknownAssetState));
             return;
     }
 }

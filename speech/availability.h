@@ -8,6 +8,7 @@
 
 #include "platform/speech/speech_framework.h"
 #include "speech/protocol_output.h"
+#include "speech/recognizer_wording.h"
 
 namespace quorvantel::speech {
 
@@ -25,7 +26,8 @@ std::optional<SupportedTranscriber> supportedTranscriber(SpeechFramework& speech
 
 // Writes one availability line; with prepare, first reserves the locale and installs
 // what is missing (a failure there raises SpeechPlatformError and writes nothing).
-void checkAvailability(SpeechFramework& speech, ProtocolOutput& out, const std::string& locale, bool prepare);
+void checkAvailability(SpeechFramework& speech, const RecognizerWording& wording, ProtocolOutput& out,
+                       const std::string& locale, bool prepare);
 
 // The availability line with the locale's "_" written as "-"; without a message for
 // "ready".

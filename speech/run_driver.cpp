@@ -71,12 +71,14 @@ void readInput(RunState& state, RunEnvironment& environment, const ProcessContro
 void run(RunEnvironment& environment, const std::string& locale, const std::optional<std::string>& filePath) {
     SpeechFramework& speech = environment.speech;
     auto supported = supportedTranscriber(speech, locale);
-    if (!supported) throw SpeechFailure(kNoTranscriberMessage);
+    if (!supported) throw SpeechFailure(environment.wording.noTranscriber);
     const TranscriberModules modules{supported->transcriber};
-    if (speech.status(modules) != AssetInventoryStatus::installed) throw SpeechFailure(kAssetsNotInstalledMessage);
+    if (speech.status(modules) != AssetInventoryStatus::installed) {
+        throw SpeechFailure(environment.wording.assetsNotInstalled);
+    }
     speech.reserve(supported->locale);
     const std::optional<AVAudioFormat> format = speech.bestAvailableAudioFormat(modules);
-    if (!format) throw SpeechFailure(kNoFormatMessage);
+    if (!format) throw SpeechFailure(environment.wording.noFormat);
 
     const ProcessControl control{environment.output, environment.exitProcess};
     RunState state;
@@ -86,7 +88,8 @@ void run(RunEnvironment& environment, const std::string& locale, const std::opti
             auto transcriber =
                 speech.makeTranscriber(supported->locale, TranscriberPreset::timeIndexedProgressiveTranscription);
             auto session =
-                StreamSession::make(source, std::move(transcriber), *format, speech, state.failures, environment.output);
+                StreamSession::make(source, std::move(transcriber), *format, speech, state.failures,
+                                    environment.output, environment.wording);
             state.sessions[indexOf(source)] = session;
             state.failures->add(session);
             state.converters[indexOf(source)] = std::make_unique<PCMConverter>(*format);

@@ -8,19 +8,16 @@
 #include "platform/speech/speech_framework.h"
 #include "speech/input_reader.h"
 #include "speech/protocol_output.h"
+#include "speech/recognizer_wording.h"
 
 namespace quorvantel::speech {
 
-inline constexpr const char* kNoTranscriberMessage =
-    "Apple SpeechTranscriber requires a supported language and an Apple silicon Mac with macOS 26 or later.";
-inline constexpr const char* kAssetsNotInstalledMessage =
-    "Apple's speech language assets are not installed. Use the explicit model download action first.";
-inline constexpr const char* kNoFormatMessage = "Apple did not provide an installed speech audio format.";
 // Exit status after SIGINT or SIGTERM during a run.
 inline constexpr int kSignalExitStatus = 130;
 
 struct RunEnvironment {
     SpeechFramework& speech;
+    const RecognizerWording& wording;
     ProtocolOutput& output;
     InputReader& input;
     // Ends the process for a watchdog or the failure report; must not return.

@@ -38,12 +38,13 @@ int speechMain(SpeechPlatform& platform, const std::vector<std::string>& argumen
         switch (commandLine.command) {
             case Command::probe:
             case Command::prepare:
-                checkAvailability(platform.speech, out, commandLine.locale, commandLine.command == Command::prepare);
+                checkAvailability(platform.speech, platform.wording, out, commandLine.locale,
+                                  commandLine.command == Command::prepare);
                 return 0;
             case Command::file:
             case Command::run: {
                 if (commandLine.command == Command::file && !commandLine.path) throw SpeechFailure(kNoPathMessage);
-                RunEnvironment environment{platform.speech, out, platform.input, endProcess};
+                RunEnvironment environment{platform.speech, platform.wording, out, platform.input, endProcess};
                 run(environment, commandLine.locale,
                     commandLine.command == Command::file ? commandLine.path : std::nullopt);
                 return 0;

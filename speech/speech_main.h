@@ -8,12 +8,15 @@
 #include "platform/foundation/process_info.h"
 #include "platform/speech/speech_framework.h"
 #include "speech/input_reader.h"
+#include "speech/recognizer_wording.h"
 
 namespace quorvantel::speech {
 
 struct SpeechPlatform {
     const ProcessInfo& processInfo;
     SpeechFramework& speech;
+    // How messages name that recogniser.
+    const RecognizerWording& wording;
     InputReader& input;
 };
 

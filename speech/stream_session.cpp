@@ -57,11 +57,12 @@ void SessionFailures::report(std::exception_ptr failure) {
 
 std::shared_ptr<StreamSession> StreamSession::make(Source source, std::shared_ptr<SpeechTranscriber> transcriber,
                                                    const AVAudioFormat& format, SpeechFramework& speech,
-                                                   std::shared_ptr<SessionFailures> failures, ProtocolOutput& output) {
+                                                   std::shared_ptr<SessionFailures> failures, ProtocolOutput& output,
+                                                   const RecognizerWording& wording) {
     std::unique_ptr<SpeechAnalyzer> analyzer = speech.makeAnalyzer({transcriber}, SpeechAnalyzerOptions{});
     analyzer->prepareToAnalyze(format);
     std::shared_ptr<StreamSession> session(
-        new StreamSession(source, std::move(transcriber), std::move(analyzer), std::move(failures), output));
+        new StreamSession(source, std::move(transcriber), std::move(analyzer), std::move(failures), output, wording));
     // Each thread keeps the session alive until it completes.
     std::lock_guard<std::mutex> guard(session->threadLock_);
     session->analysis_ = startThread([session] { session->runAnalysis(); });
@@ -71,9 +72,9 @@ std::shared_ptr<StreamSession> StreamSession::make(Source source, std::shared_pt
 
 StreamSession::StreamSession(Source source, std::shared_ptr<SpeechTranscriber> transcriber,
                              std::unique_ptr<SpeechAnalyzer> analyzer, std::shared_ptr<SessionFailures> failures,
-                             ProtocolOutput& output)
+                             ProtocolOutput& output, const RecognizerWording& wording)
     : source_(source), transcriber_(std::move(transcriber)), analyzer_(std::move(analyzer)),
-      failures_(std::move(failures)), output_(output) {}
+      failures_(std::move(failures)), output_(output), wording_(wording) {}
 
 StreamSession::~StreamSession() {
     // The last reference may be dropped by one of the session's own threads.
@@ -133,7 +134,7 @@ void StreamSession::runResults() {
         std::int64_t finalResults = 0;
         while (std::optional<SpeechTranscriptionResult> result = transcriber_->nextResult()) {
             std::string text = result->text.characters();
-            if (text.size() > kMaximumResultTextBytes) throw SpeechFailure(kInvalidResultMessage);
+            if (text.size() > kMaximumResultTextBytes) throw SpeechFailure(wording_.invalidResult);
             const TranscriptTiming timing = transcriptTiming(result->text, result->range);
             output_.emit(segmentRecord(source_, finalResults, timing, std::move(text), result->isFinal).asObject());
             if (result->isFinal) ++finalResults;

@@ -15,13 +15,13 @@
 #include "speech/audio_sink.h"
 #include "speech/bounded_channel.h"
 #include "speech/process_control.h"
+#include "speech/recognizer_wording.h"
 #include "speech/source.h"
 
 namespace quorvantel::speech {
 
 inline constexpr std::size_t kMaximumResultTextBytes = 32'768;
 inline constexpr std::chrono::milliseconds kFailureExitWatchdog{2000};
-inline constexpr const char* kInvalidResultMessage = "Apple returned an invalid transcription result.";
 
 // The failure a session's channel is finished with when it is stopped on purpose.
 class CancellationError : public std::runtime_error {
@@ -71,7 +71,8 @@ public:
     // analyzer's preparation error, leaving nothing running.
     static std::shared_ptr<StreamSession> make(Source source, std::shared_ptr<SpeechTranscriber> transcriber,
                                                const AVAudioFormat& format, SpeechFramework& speech,
-                                               std::shared_ptr<SessionFailures> failures, ProtocolOutput& output);
+                                               std::shared_ptr<SessionFailures> failures, ProtocolOutput& output,
+                                               const RecognizerWording& wording);
     ~StreamSession() override;
 
     Source source() const { return source_; }
@@ -90,7 +91,7 @@ public:
 
 private:
     StreamSession(Source source, std::shared_ptr<SpeechTranscriber> transcriber, std::unique_ptr<SpeechAnalyzer> analyzer,
-                  std::shared_ptr<SessionFailures> failures, ProtocolOutput& output);
+                  std::shared_ptr<SessionFailures> failures, ProtocolOutput& output, const RecognizerWording& wording);
     void runAnalysis();
     void runResults();
     // Reports an error met by either thread unless the stop was expected; returns
@@ -105,6 +106,7 @@ private:
     StreamCancellation cancellation_;
     std::shared_ptr<SessionFailures> failures_;
     ProtocolOutput& output_;
+    const RecognizerWording& wording_;
     std::mutex threadLock_;
     std::thread analysis_;
     std::thread results_;

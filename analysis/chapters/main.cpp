@@ -1,12 +1,11 @@
-// quorvantel-meeting-chapters on the stand-in platform.
+// quorvantel-meeting-chapters: the stand-ins with a scenario, this machine's own system
+// without one.
 #include "analysis/chapters/meeting_chapters_helper.h"
-#include "analysis/frame/helper_runner.h"
-#include "analysis/standin_platform.h"
+#include "analysis/machine_platform.h"
 
 using namespace quorvantel;
 
 int main(int argc, char** argv) {
-    const analysis::StandInPlatform platform = sim::loadScenarioOrExit(analysis::buildStandInPlatform);
     analysis::chapters::MeetingChaptersHelper helper;
-    return analysis::helperMain(helper, argc, argv, *platform.processInfo, *platform.models);
+    return analysis::helperMainOnChosenPlatform(helper, argc, argv);
 }

@@ -1,9 +1,11 @@
 // The built helpers run over pipes as the host runs them, on the stand-in platform
-// driven by a scenario file.
+// driven by a scenario file, and on this machine's own system without one.
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include "platform/foundation/json.h"
@@ -61,10 +63,13 @@ struct Result {
     json::Value line;
 };
 
+// Without a scenario the helper runs on the stand-in defaults, unless standIn is
+// false: then it runs on this machine's own system.
 Result run(const Helper& helper, const std::vector<std::string>& arguments, const std::string& input = "",
-           const std::string& scenario = "") {
+           const std::string& scenario = "", bool standIn = true) {
     ChildOptions options;
     options.arguments = arguments;
+    options.standIn = standIn;
     std::optional<Scenario> file;
     if (!scenario.empty()) {
         file.emplace(scenario);
@@ -203,6 +208,32 @@ TEST(AnalysisProcess, TheBuiltInModelAnswersEveryHelperFromThePassages) {
     EXPECT_EQ(str(categories.line, "status"), "complete");
     EXPECT_EQ(str(categories.line, "category"), "planning");
     expectKnown(*categories.line.find("evidenceReferences"));
+}
+
+// Without a scenario a helper runs on this Linux machine, whose on-device model is
+// the built-in extractive one: ready, in English, answering as it does for the
+// stand-in.
+TEST(AnalysisProcess, OnThisMachineTheBuiltInModelIsTheOnDeviceModel) {
+    utsname system{};
+    ASSERT_EQ(uname(&system), 0);
+    for (const Helper& helper : kHelpers) {
+        SCOPED_TRACE(helper.name);
+        const Result doctor = run(helper, {"--doctor"}, "", "", false);
+        EXPECT_EQ(str(doctor.line, "status"), "available");
+        EXPECT_EQ(str(doctor.line, "osVersion"), std::string("Linux ") + system.release);
+        EXPECT_TRUE(doctor.line.find("modelVersion")->isNull());
+
+        Result machine = run(helper, {helper.action}, request(helper), "", false);
+        Result standIn = run(helper, {helper.action}, request(helper));
+        EXPECT_EQ(str(machine.line, "status"), "complete");
+        ASSERT_TRUE(machine.line.isObject() && standIn.line.isObject());
+        for (Result* r : {&machine, &standIn}) {
+            json::Object& keys = r->line.asObject();
+            keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& k) { return k.first == "durationMs"; }),
+                       keys.end());
+        }
+        EXPECT_EQ(json::write(machine.line, json::KeyOrder::sorted), json::write(standIn.line, json::KeyOrder::sorted));
+    }
 }
 
 TEST(AnalysisProcess, TheBuiltInModelFindsNothingInFiller) {

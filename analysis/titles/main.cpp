@@ -1,12 +1,11 @@
-// quorvantel-meeting-titles on the stand-in platform.
-#include "analysis/frame/helper_runner.h"
-#include "analysis/standin_platform.h"
+// quorvantel-meeting-titles: the stand-ins with a scenario, this machine's own system
+// without one.
 #include "analysis/titles/meeting_titles_helper.h"
+#include "analysis/machine_platform.h"
 
 using namespace quorvantel;
 
 int main(int argc, char** argv) {
-    const analysis::StandInPlatform platform = sim::loadScenarioOrExit(analysis::buildStandInPlatform);
     analysis::titles::MeetingTitlesHelper helper;
-    return analysis::helperMain(helper, argc, argv, *platform.processInfo, *platform.models);
+    return analysis::helperMainOnChosenPlatform(helper, argc, argv);
 }

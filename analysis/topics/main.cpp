@@ -1,12 +1,11 @@
-// quorvantel-meeting-topics on the stand-in platform.
-#include "analysis/frame/helper_runner.h"
-#include "analysis/standin_platform.h"
+// quorvantel-meeting-topics: the stand-ins with a scenario, this machine's own system
+// without one.
 #include "analysis/topics/meeting_topics_helper.h"
+#include "analysis/machine_platform.h"
 
 using namespace quorvantel;
 
 int main(int argc, char** argv) {
-    const analysis::StandInPlatform platform = sim::loadScenarioOrExit(analysis::buildStandInPlatform);
     analysis::topics::MeetingTopicsHelper helper;
-    return analysis::helperMain(helper, argc, argv, *platform.processInfo, *platform.models);
+    return analysis::helperMainOnChosenPlatform(helper, argc, argv);
 }

@@ -18,7 +18,9 @@ public:
     // The human-readable version, e.g. for a diagnostic report.
     virtual std::string operatingSystemVersionString() const = 0;
 
-    bool isOperatingSystemAtLeast(OperatingSystemVersion minimum) const;
+    // Compares operatingSystemVersion() with the minimum; a system whose version gates
+    // mean nothing for it answers on its own.
+    virtual bool isOperatingSystemAtLeast(OperatingSystemVersion minimum) const;
 };
 
 }  // namespace quorvantel

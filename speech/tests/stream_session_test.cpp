@@ -59,7 +59,8 @@ struct Harness {
     }
     std::shared_ptr<StreamSession> session(Source source) {
         auto transcriber = speech.makeTranscriber(Locale{"en_US"}, TranscriberPreset::timeIndexedProgressiveTranscription);
-        auto made = StreamSession::make(source, transcriber, analyzerFormat(), speech, failures, *output);
+        auto made = StreamSession::make(source, transcriber, analyzerFormat(), speech, failures, *output,
+                                        kAppleSpeechWording);
         failures->add(made);
         return made;
     }

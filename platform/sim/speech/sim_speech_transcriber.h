@@ -2,13 +2,11 @@
 // the session's results thread drains, in order.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "platform/speech/speech_transcriber.h"
+#include "platform/speech/transcription_result_queue.h"
 
 namespace quorvantel::sim {
 
@@ -17,20 +15,20 @@ public:
     explicit SimSpeechTranscriber(Locale locale) : locale_(std::move(locale)) {}
 
     const Locale& locale() const override { return locale_; }
-    std::optional<SpeechTranscriptionResult> nextResult() override;
+    std::optional<SpeechTranscriptionResult> nextResult() override { return results_.next(); }
 
     // Called by the analyzer.
-    void deliver(SpeechTranscriptionResult result);
-    // Ends the results: normally, or with the recogniser's failure.
-    void end(std::optional<std::string> failure = std::nullopt);
+    void deliver(SpeechTranscriptionResult result) { results_.deliver(std::move(result)); }
+    // Ends the results: normally, or with the recogniser's failure, after which
+    // nothing more is delivered.
+    void end(std::optional<std::string> failure = std::nullopt) {
+        if (failure) results_.endNow(std::move(failure));
+        else results_.end();
+    }
 
 private:
     Locale locale_;
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::deque<SpeechTranscriptionResult> results_;
-    bool ended_ = false;
-    std::optional<std::string> failure_;
+    TranscriptionResultQueue results_;
 };
 
 }  // namespace quorvantel::sim
