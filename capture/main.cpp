@@ -10,6 +10,7 @@
 #include "platform/foundation/clock.h"
 #include "platform/kernel/proc_bsd_info.h"
 #include "platform/sim/appkit/workspace_sim.h"
+#include "platform/sim/coreaudio/aggregate_device_sim.h"
 #include "platform/sim/coreaudio/process_objects_sim.h"
 #include "platform/sim/coreaudio/tap_description_sim.h"
 #include "platform/sim/coregraphics/sim_coregraphics.h"
@@ -67,7 +68,14 @@ int main(int argc, char** argv) {
         wallClockMilliseconds,
         // ---- The recording: called once the selection checks have passed and the tap
         // description holds its first process list. ----
-        [](capture::RecordingContext& context) { capture::runRecording(context); },
+        [](capture::RecordingContext& context) {
+            const auto hardware = sim::loadScenarioOrExit([](const json::Value& scenario) {
+                return std::make_unique<sim::SimAggregateDeviceHardware>(
+                    sim::SimAudioSettings::fromScenario(sim::Section::root(scenario).section("audio")));
+            });
+            sim::SimMainRunLoop runLoop(*hardware);
+            capture::runRecording(context, *hardware, runLoop);
+        },
         capture::runRecordingSelfTests,
     };
     const std::vector<std::string> arguments(argv + 1, argv + argc);
