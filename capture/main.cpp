@@ -68,7 +68,8 @@ std::string mainBundleIdentifier() {
     return capture::infoPlistString(plist, "CFBundleIdentifier").value_or("");
 }
 
-capture::CapturePlatform platformOf(auto& services, std::function<void(capture::RecordingContext&)> record) {
+capture::CapturePlatform platformOf(auto& services, std::function<void(capture::RecordingContext&)> record,
+                                    capture::PlatformWording wording = {}) {
     return capture::CapturePlatform{
         services.workspace,
         services.processObjects,
@@ -85,6 +86,7 @@ capture::CapturePlatform platformOf(auto& services, std::function<void(capture::
         // description holds its first process list.
         std::move(record),
         capture::runRecordingSelfTests,
+        std::move(wording),
     };
 }
 
@@ -106,11 +108,14 @@ int runOnStandIns(const std::vector<std::string>& arguments) {
 int runOnLinuxDesktop(const std::vector<std::string>& arguments) {
     capture::startUp();
     LinuxDesktop desktop;
-    capture::CapturePlatform platform = platformOf(desktop, [&desktop](capture::RecordingContext& context) {
-        pipewire::PipeWireDevices devices(desktop.graph);
-        pipewire::PipeWireMainRunLoop runLoop;
-        capture::runRecording(context, devices, runLoop);
-    });
+    capture::CapturePlatform platform = platformOf(
+        desktop,
+        [&desktop](capture::RecordingContext& context) {
+            pipewire::PipeWireDevices devices(desktop.graph);
+            pipewire::PipeWireMainRunLoop runLoop;
+            capture::runRecording(context, devices, runLoop);
+        },
+        capture::PlatformWording{"Linux", "PipeWire"});
     return capture::runCaptureCommand(arguments, platform, capture::LineOutput(STDOUT_FILENO), STDIN_FILENO);
 }
 

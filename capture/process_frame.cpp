@@ -92,7 +92,7 @@ int runCaptureCommand(const std::vector<std::string>& arguments, CapturePlatform
     try {
         return run(parseCommand(arguments), platform, output, controlFd);
     } catch (const CaptureFailure& failure) {
-        writeErrorLine(output, failure.what());
+        writeErrorLine(output, worded(failure.what(), platform.wording));
     } catch (const ServiceFailure& failure) {
         // A service of the machine that is missing or not running says so itself.
         writeErrorLine(output, failure.what());

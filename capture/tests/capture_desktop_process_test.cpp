@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "capture/tests/servers/desktop_application.h"
@@ -22,7 +23,10 @@ using testing::TemporaryFolder;
 using testing::XClientWindow;
 using testing::XServer;
 
-constexpr const char* kMeetingId = "org.example.QuorvantelMeeting";
+// Identifiers of this test process's own applications: tests run side by side, each
+// with applications of its own.
+std::string ownId(const std::string& name) { return "org.example.Quorvantel" + std::to_string(::getpid()) + "." + name; }
+const std::string kMeetingId = ownId("Meeting");
 constexpr const char* kMeetingEntry =
     "[Desktop Entry]\nType=Application\nName=Meeting Room\nName[de]=Besprechungsraum\nExec=meeting\n";
 // The application's process keeps running, and so does a helper it started, which
@@ -54,9 +58,9 @@ std::string keyOf(const json::Value& line, const char* key) {
 TEST(CaptureDesktop, ListsRunningApplicationsByTheirEntriesInTheUsersLanguage) {
     TemporaryFolder folder;
     DesktopApplication meeting(folder, kMeetingId, kMeetingEntry, kRunsWithAHelper);
-    DesktopApplication tray(folder, "org.example.QuorvantelTray",
+    DesktopApplication tray(folder, ownId("Tray"),
                             "[Desktop Entry]\nType=Application\nName=Tray\nNoDisplay=true\n", "exec sleep 60");
-    DesktopApplication player(folder, "org.example.QuorvantelPlayer",
+    DesktopApplication player(folder, ownId("Player"),
                               "[Desktop Entry]\nType=Application\nName=player\n", "exec sleep 60");
     const struct {
         const char* language;
@@ -67,15 +71,15 @@ TEST(CaptureDesktop, ListsRunningApplicationsByTheirEntriesInTheUsersLanguage) {
         EXPECT_EQ(run.exit.exitStatus, 0) << run.error;
         const json::Value line = onlyLine(run);
         ASSERT_EQ(keyOf(line, "type"), "sources");
-        // Other applications of this machine may run too; these are the test's own.
+        // Other applications of this machine may run too; these are this test's own.
         std::vector<std::pair<std::string, std::string>> ours;
         for (const json::Value& source : line.find("sources")->asArray()) {
             const std::string id = source.find("id")->asString();
-            if (id.starts_with("org.example.Quorvantel")) ours.emplace_back(id, source.find("name")->asString());
+            if (id.starts_with(ownId(""))) ours.emplace_back(id, source.find("name")->asString());
         }
         // Sorted by name, case aside; the accessory is not offered; one entry per app.
         const std::vector<std::pair<std::string, std::string>> expected = {
-            {kMeetingId, c.meetingName}, {"org.example.QuorvantelPlayer", "player"}};
+            {kMeetingId, c.meetingName}, {ownId("Player"), "player"}};
         EXPECT_EQ(ours, expected) << c.language;
     }
 }
@@ -112,7 +116,7 @@ TEST(CaptureDesktop, MeetingMetadataReadsTheApplicationsWindowFromTheWindowManag
     EXPECT_EQ(keyOf(line, "status"), "available");
     EXPECT_EQ(keyOf(line, "windowTitle"), "Caf\xc3\xa9 call");
 
-    EXPECT_EQ(keyOf(onlyLine(runHelper({"meeting-metadata", "--bundle-id", "org.example.NotRunning"}, environment)),
+    EXPECT_EQ(keyOf(onlyLine(runHelper({"meeting-metadata", "--bundle-id", ownId("NotRunning")}, environment)),
                     "reason"),
               "app-unavailable");
 }

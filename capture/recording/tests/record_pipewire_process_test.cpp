@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <unistd.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +32,9 @@ constexpr int kRate = 48'000;
 // What may be left of a recording once every sound played is taken out of it: the
 // graph passes samples through unchanged, so only rounding is left.
 constexpr double kLeftOver = 1e-3;
-constexpr const char* kSpeakerId = "org.example.QuorvantelSpeaker";
-constexpr const char* kToneId = "org.example.QuorvantelTone";
+// Tests run side by side, each with applications of its own.
+const std::string kSpeakerId = "org.example.Quorvantel" + std::to_string(::getpid()) + ".Speaker";
+const std::string kToneId = "org.example.Quorvantel" + std::to_string(::getpid()) + ".Tone";
 constexpr const char* kClosedMessage =
     "The selected application closed or restarted. Recording stopped to preserve app-only capture. Start a new "
     "recording.";
@@ -230,10 +232,10 @@ struct Desktop {
     // Both applications play together; the speaker pauses between two sentences.
     std::optional<DesktopApplication> speaker, toner;
     void startApplications(const std::string& speakerTail) {
-        // A short buffer, so that the pause is a pause of the playback too.
-        const std::string raw = "--raw --format=s16le --rate=48000 --channels=2 --latency-msec=30";
+        // A buffer short enough for the pause to be a pause of the playback too.
+        const std::string raw = "--raw --format=s16le --rate=48000 --channels=2 --latency-msec=200";
         speaker.emplace(folder, kSpeakerId, entry("Speaker"),
-                        "{ " + waitFor(go) + "cat '" + speech.raw + "'\nsleep 0.9\ncat '" + speech.raw +
+                        "{ " + waitFor(go) + "cat '" + speech.raw + "'\nsleep 1.2\ncat '" + speech.raw +
                             "'\n} | pacat " + raw + "\n" + speakerTail,
                         environment());
         toner.emplace(folder, kToneId, entry("Tone"), waitFor(go) + "paplay '" + tone.wav + "'\nexec sleep 30",
