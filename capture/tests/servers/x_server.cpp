@@ -13,6 +13,7 @@ namespace quorvantel::testing {
 namespace {
 
 constexpr int kReadyTimeoutMs = 10'000;
+constexpr int kRemapAfterMs = 500;
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     xcb_intern_atom_reply_t* reply =
@@ -109,14 +110,19 @@ XClientWindow::XClientWindow(const std::string& display, const Options& options)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                             std::uint32_t(options.latin1Title.size()), options.latin1Title.data());
     }
-    xcb_map_window(c, window);
-    xcb_flush(c);
-    const bool listed = waitUntil(
-        [&] {
-            const auto clients = windowsOf(c, "_NET_CLIENT_LIST");
-            return std::find(clients.begin(), clients.end(), window) != clients.end();
-        },
-        kReadyTimeoutMs);
+    const auto isListed = [&] {
+        const auto clients = windowsOf(c, "_NET_CLIENT_LIST");
+        return std::find(clients.begin(), clients.end(), window) != clients.end();
+    };
+    // A window mapped while the window manager was still taking over the screen is
+    // never managed; mapped again, it is.
+    bool listed = false;
+    for (int waited = 0; !listed && waited < kReadyTimeoutMs; waited += kRemapAfterMs) {
+        xcb_unmap_window(c, window);
+        xcb_map_window(c, window);
+        xcb_flush(c);
+        listed = waitUntil(isListed, kRemapAfterMs);
+    }
     if (listed && !options.mapped) {
         // Iconified, as a minimised window is: off screen but still a client (a
         // window its client unmaps itself is withdrawn instead, and leaves the list).
