@@ -314,6 +314,24 @@ TEST(RecordPipeWire, AllComputerAudioMixesBothApplicationsOnOneTimeline) {
     EXPECT_LT(energy(audio) / recorded, kLeftOver);
 }
 
+TEST(RecordPipeWire, ASoundServerThatGoesAwayEndsTheRecordingAfterWhatWasCaptured) {
+    PipeWireServer server;
+    Recording recording({"record", "--all-system"}, server.environment());
+    ASSERT_TRUE(recording.take());
+    ASSERT_EQ(Recording::type(recording.lines.front()), "started") << recording.host().standardError();
+    // Some audio first, so that the failure comes after lines already written.
+    while (recording.lines.size() < 10 && recording.take()) {}
+    server.stopPipeWire();
+    recording.finish();
+    EXPECT_EQ(recording.exit.exitStatus, 1);
+    ASSERT_EQ(Recording::type(recording.lines.back()), "error");
+    EXPECT_EQ(recording.lines.back().find("message")->asString(),
+              "The computer audio device or its format changed. Recording stopped to preserve audio; start a new "
+              "recording.");
+    recording.lines.pop_back();
+    EXPECT_GT(recording.tiledAudio().size(), 0u);
+}
+
 TEST(RecordPipeWire, WithoutASoundServerOneLineSaysWhatToDo) {
     TemporaryFolder emptyRuntime;
     Recording recording({"record", "--all-system"}, {{"XDG_RUNTIME_DIR", emptyRuntime.path()}});

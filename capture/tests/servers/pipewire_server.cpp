@@ -45,7 +45,7 @@ PipeWireServer::PipeWireServer() {
         if (!waitUntil([&] { return std::filesystem::exists(r + "/bus"); }, kReadyTimeoutMs)) {
             throw std::runtime_error("the session bus did not start");
         }
-        start("/usr/bin/pipewire");
+        pipewire_ = &start("/usr/bin/pipewire");
         if (!waitUntil([&] { return std::filesystem::exists(r + "/pipewire-0"); }, kReadyTimeoutMs)) {
             throw std::runtime_error("pipewire did not start");
         }
@@ -70,6 +70,8 @@ PipeWireServer::PipeWireServer() {
         throw;
     }
 }
+
+void PipeWireServer::stopPipeWire() { stopChild(*pipewire_); }
 
 PipeWireServer::~PipeWireServer() {
     while (!processes_.empty()) {

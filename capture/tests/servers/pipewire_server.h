@@ -24,6 +24,9 @@ public:
     // The variables a client needs to reach this server (and nothing else).
     const std::map<std::string, std::string>& environment() const { return environment_; }
     const TemporaryFolder& folder() const { return folder_; }
+    // Stops the PipeWire daemon itself, as when it crashes or is stopped under a
+    // client; the rest stays until the server object goes.
+    void stopPipeWire();
 
 private:
     Child& start(const std::string& program, std::vector<std::string> arguments = {});
@@ -32,6 +35,7 @@ private:
     std::map<std::string, std::string> environment_;
     // Started in order, stopped in reverse.
     std::vector<std::unique_ptr<Child>> processes_;
+    Child* pipewire_ = nullptr;
 };
 
 // Stops a child by its id: SIGTERM, then SIGKILL if it lingers.
