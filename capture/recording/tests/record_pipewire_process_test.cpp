@@ -110,11 +110,18 @@ std::string entry(const char* name) { return std::string("[Desktop Entry]\nType=
 // host application is, so that the test's applications are not the host's.
 class Recording {
 public:
-    Recording(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment) {
+    // hostEntry: the host's own desktop entry, when it runs as an application.
+    Recording(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
+              const std::string& hostEntry = "") {
         ChildOptions options;
         options.standIn = false;
         options.environment = environment;
-        options.arguments = {"-c", "\"$0\" \"$@\"; exit $?", testing::helperPath("quorvantel-capture")};
+        std::string host = "\"$0\" \"$@\"; exit $?";
+        if (!hostEntry.empty()) {
+            options.environment["GIO_LAUNCHED_DESKTOP_FILE"] = hostEntry;
+            host = "GIO_LAUNCHED_DESKTOP_FILE_PID=$$ exec /bin/sh -c '" + host + "' \"$0\" \"$@\"";
+        }
+        options.arguments = {"-c", host, testing::helperPath("quorvantel-capture")};
         options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
         host_.emplace("/bin/sh", options);
     }
@@ -231,14 +238,14 @@ struct Desktop {
     std::map<std::string, std::string> environment() const { return server.environment(); }
     // Both applications play together; the speaker pauses between two sentences.
     std::optional<DesktopApplication> speaker, toner;
-    void startApplications(const std::string& speakerTail) {
+    void startApplications(const std::string& speakerTail, const std::string& toneId = kToneId) {
         // A buffer short enough for the pause to be a pause of the playback too.
         const std::string raw = "--raw --format=s16le --rate=48000 --channels=2 --latency-msec=200";
         speaker.emplace(folder, kSpeakerId, entry("Speaker"),
                         "{ " + waitFor(go) + "cat '" + speech.raw + "'\nsleep 1.2\ncat '" + speech.raw +
                             "'\n} | pacat " + raw + "\n" + speakerTail,
                         environment());
-        toner.emplace(folder, kToneId, entry("Tone"), waitFor(go) + "paplay '" + tone.wav + "'\nexec sleep 30",
+        toner.emplace(folder, toneId, entry("Tone"), waitFor(go) + "paplay '" + tone.wav + "'\nexec sleep 30",
                       environment());
         waitForPlayers();
     }
@@ -311,6 +318,35 @@ TEST(RecordPipeWire, AllComputerAudioMixesBothApplicationsOnOneTimeline) {
         EXPECT_NEAR(found.gain, 1.0, 0.02);
         subtract(audio, sound->samples, found);
     }
+    EXPECT_LT(energy(audio) / recorded, kLeftOver);
+}
+
+TEST(RecordPipeWire, AllComputerAudioLeavesOutEveryProcessOfTheHostsApplication) {
+    // The host runs as an application, and another process of that application (a
+    // second window's process, say) plays the tone.
+    Desktop desktop;
+    const std::string hostId = kToneId + "Host";
+    desktop.startApplications("exec sleep 30", hostId);
+    Recording recording({"record", "--all-system"}, desktop.environment(),
+                        desktop.folder.write("applications/" + hostId + ".desktop", entry("Host")));
+    ASSERT_TRUE(recording.take());
+    ASSERT_EQ(Recording::type(recording.lines.front()), "started") << recording.host().standardError();
+    desktop.letThemPlay();
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(1000 * (2 * desktop.speech.samples.size() / kRate) + 1500);
+    while (std::chrono::steady_clock::now() < until && recording.take(std::chrono::milliseconds(100))) {}
+    recording.host().write("stop\n");
+    recording.finish();
+
+    EXPECT_EQ(recording.exit.exitStatus, 0) << recording.host().standardError();
+    Signal audio = recording.tiledAudio();
+    const double recorded = energy(audio);
+    for (int sentence = 0; sentence < 2; ++sentence) {
+        const Found found = locate(audio, desktop.speech.samples);
+        EXPECT_NEAR(found.gain, 1.0, 0.02);
+        subtract(audio, desktop.speech.samples, found);
+    }
+    EXPECT_NEAR(locate(audio, desktop.tone.samples).gain, 0.0, 0.02);
     EXPECT_LT(energy(audio) / recorded, kLeftOver);
 }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/coremedia/host_clock.h"
+#include "platform/kernel/proc_bsd_info.h"
 #include "platform/linux/pipewire/pipewire_process_objects.h"
 #include "platform/linux/pipewire/stream_clock.h"
 
@@ -25,6 +26,11 @@ bool sameAddress(const AudioObjectPropertyAddress& a, const AudioObjectPropertyA
 std::uint64_t ticksToNs(std::int64_t ticks, const spa_fraction& rate) {
     if (ticks <= 0 || rate.denom == 0) return 0;
     return std::uint64_t(ticks) * SPA_NSEC_PER_SEC * rate.num / rate.denom;
+}
+
+std::int32_t parentProcess(std::int32_t pid) {
+    ProcBsdInfo info;
+    return readProcBsdInfo(pid, info) ? info.pbi_ppid : 0;
 }
 
 }  // namespace
@@ -133,7 +139,19 @@ const pw_stream_events kStreamEvents = streamEvents();
 
 }  // namespace
 
-PipeWireDevices::PipeWireDevices(PipeWireGraph& graph) : graph_(graph) {}
+PipeWireDevices::PipeWireDevices(PipeWireGraph& graph, ApplicationProcesses applicationProcesses)
+    : graph_(graph), applicationProcesses_(std::move(applicationProcesses)) {}
+
+void PipeWireDevices::describe(Tap& tap, const CATapDescription& description) const {
+    tap.clients.clear();
+    for (const AudioObjectID object : description.processes()) {
+        if (const auto client = clientOfObject(object)) tap.clients.insert(*client);
+    }
+    tap.applicationPids.clear();
+    if (tap.exclusive && applicationProcesses_ && !description.bundleIDs().empty()) {
+        for (const std::int32_t pid : applicationProcesses_(description.bundleIDs())) tap.applicationPids.insert(pid);
+    }
+}
 
 PipeWireDevices::~PipeWireDevices() {
     if (graph_.loop() == nullptr) return;
@@ -150,9 +168,7 @@ OSStatus PipeWireDevices::AudioHardwareCreateProcessTap(const CATapDescription& 
     Tap tap;
     tap.uuid = description.UUIDString();
     tap.exclusive = description.isExclusive();
-    for (const AudioObjectID object : description.processes()) {
-        if (const auto client = clientOfObject(object)) tap.clients.insert(*client);
-    }
+    describe(tap, description);
     outTapID = nextObject_++;
     taps_[outTapID] = std::move(tap);
     graph_.setObserver([this] { relinkAll(); }, [this] { notifyChanged(); });
@@ -235,10 +251,7 @@ OSStatus PipeWireDevices::AudioObjectSetPropertyData(AudioObjectID object, const
         return kAudioHardwareIllegalOperationError;
     }
     if (graph_.lost()) return kAudioHardwareNotRunningError;
-    tap->second.clients.clear();
-    for (const AudioObjectID process : description->processes()) {
-        if (const auto client = clientOfObject(process)) tap->second.clients.insert(*client);
-    }
+    describe(tap->second, *description);
     relinkAll();
     return kAudioHardwareNoError;
 }
@@ -388,8 +401,12 @@ void PipeWireDevices::relink(Device& device) {
     const std::uint32_t captureNode = pw_stream_get_node_id(device.capture->stream);
     if (captureNode == SPA_ID_INVALID) return;
     const auto ports = graph_.ports();
-    const auto planned =
-        plannedLinks(selectedStreams(graph_.nodes(), tap->second.exclusive, tap->second.clients), ports, captureNode);
+    std::set<std::uint32_t> clients = tap->second.clients;
+    for (const std::uint32_t client :
+         clientsOfProcessTrees(graph_.clientProcesses(), tap->second.applicationPids, parentProcess)) {
+        clients.insert(client);
+    }
+    const auto planned = plannedLinks(selectedStreams(graph_.nodes(), tap->second.exclusive, clients), ports, captureNode);
     auto& links = device.capture->links;
     for (auto it = links.begin(); it != links.end();) {
         if (planned.count(it->first) == 0) {

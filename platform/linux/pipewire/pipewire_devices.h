@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -34,9 +36,14 @@ inline constexpr int kCaptureStreamReadySeconds = 2;
 // The tap's and the device's stream format.
 AudioStreamBasicDescription captureFormat();
 
+// The processes of the running applications with any of these bundle identifiers.
+using ApplicationProcesses = std::function<std::vector<std::int32_t>(const std::vector<std::string>& bundleIDs)>;
+
 class PipeWireDevices final : public AggregateDeviceHardware {
 public:
-    explicit PipeWireDevices(PipeWireGraph& graph);
+    // An excluding tap leaves out, besides its processes, the process trees of the
+    // applications its bundle identifiers name (the host's other processes).
+    PipeWireDevices(PipeWireGraph& graph, ApplicationProcesses applicationProcesses);
     ~PipeWireDevices() override;
 
     OSStatus AudioHardwareCreateProcessTap(const CATapDescription& description, AudioObjectID& outTapID) override;
@@ -64,7 +71,10 @@ private:
         std::string uuid;
         bool exclusive = false;
         std::set<std::uint32_t> clients;
+        // Excluding taps: the processes of the applications of its bundle identifiers.
+        std::set<std::int32_t> applicationPids;
     };
+    void describe(Tap& tap, const CATapDescription& description) const;
     struct Device {
         AudioObjectID tap = kAudioObjectUnknown;
         std::string name;
@@ -88,6 +98,7 @@ private:
     void notifyChanged();
 
     PipeWireGraph& graph_;
+    ApplicationProcesses applicationProcesses_;
     // Taps and devices; the graph's lock is taken before this one.
     std::mutex lock_;
     std::map<AudioObjectID, Tap> taps_;

@@ -33,6 +33,24 @@ std::vector<std::uint32_t> selectedStreams(const std::vector<GraphNode>& nodes, 
     return streams;
 }
 
+std::set<std::uint32_t> clientsOfProcessTrees(const std::map<std::uint32_t, std::int32_t>& clientProcesses,
+                                              const std::set<std::int32_t>& roots,
+                                              const std::function<std::int32_t(std::int32_t)>& parentOf) {
+    std::set<std::uint32_t> clients;
+    if (roots.empty()) return clients;
+    for (const auto& [client, pid] : clientProcesses) {
+        std::int32_t current = pid;
+        for (int step = 0; step <= kMaximumAncestry && current > 1; ++step) {
+            if (roots.count(current) != 0) {
+                clients.insert(client);
+                break;
+            }
+            current = parentOf(current);
+        }
+    }
+    return clients;
+}
+
 std::set<std::pair<std::uint32_t, std::uint32_t>> plannedLinks(const std::vector<std::uint32_t>& streams,
                                                                const std::vector<GraphPort>& ports,
                                                                std::uint32_t captureNode) {

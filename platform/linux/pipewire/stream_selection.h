@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -34,6 +36,13 @@ struct GraphPort {
 // unknown included), otherwise only theirs.
 std::vector<std::uint32_t> selectedStreams(const std::vector<GraphNode>& nodes, bool exclusive,
                                            const std::set<std::uint32_t>& clients);
+
+// The clients whose process is one of `roots` or descends from one, following each
+// process's parent (`parentOf`, 0 when unknown) at most `kMaximumAncestry` steps.
+inline constexpr int kMaximumAncestry = 64;
+std::set<std::uint32_t> clientsOfProcessTrees(const std::map<std::uint32_t, std::int32_t>& clientProcesses,
+                                              const std::set<std::int32_t>& roots,
+                                              const std::function<std::int32_t(std::int32_t)>& parentOf);
 
 // The links (output port, input port) that carry the selected streams into the
 // capture node's two input ports: left channels to FL, right channels to FR, and a

@@ -39,6 +39,24 @@ TEST(StreamSelection, StreamsOfTheTapsProcessesOrOfAllOthersAsTheyComeAndGo) {
     EXPECT_EQ(selectedStreams(graph, true, {41, 47, 60}), (std::vector<std::uint32_t>{58}));
 }
 
+TEST(StreamSelection, ClientsOfAnApplicationsProcessesAndTheirDescendants) {
+    // Process tree: 100 the host application, 101 its renderer, 102 the renderer's
+    // player; 200 a second process of the same application; 300 another program;
+    // 400 a loop of parents that never reaches a root.
+    const std::map<std::int32_t, std::int32_t> parents = {{100, 1}, {101, 100}, {102, 101}, {200, 1},
+                                                          {300, 1}, {400, 401}, {401, 400}};
+    const auto parentOf = [&](std::int32_t pid) {
+        const auto found = parents.find(pid);
+        return found == parents.end() ? 0 : found->second;
+    };
+    const std::map<std::uint32_t, std::int32_t> clients = {{40, 100}, {41, 102}, {42, 200}, {43, 300}, {44, 400},
+                                                           {45, 999}};
+    EXPECT_EQ(clientsOfProcessTrees(clients, {100, 200}, parentOf), (std::set<std::uint32_t>{40, 41, 42}));
+    EXPECT_EQ(clientsOfProcessTrees(clients, {101}, parentOf), (std::set<std::uint32_t>{41}));
+    EXPECT_EQ(clientsOfProcessTrees(clients, {}, parentOf), std::set<std::uint32_t>{});
+    EXPECT_EQ(clientsOfProcessTrees(clients, {1}, parentOf), std::set<std::uint32_t>{});  // the first process roots nothing
+}
+
 TEST(StreamSelection, ChannelsGoToTheirSideAndMonitorsNowhere) {
     const std::vector<GraphPort> ports = {
         {1, 70, false, false, "FL"},   {2, 70, false, false, "FR"},   {3, 70, true, true, "FL"},
