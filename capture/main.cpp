@@ -3,7 +3,6 @@
 // from the scenario); without it, on the Linux desktop it runs on (desktop entries
 // and /proc for applications, PipeWire for computer audio, X11 for windows and
 // displays).
-#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -113,14 +112,7 @@ int runOnLinuxDesktop(const std::vector<std::string>& arguments) {
         desktop,
         [&desktop](capture::RecordingContext& context) {
             pipewire::PipeWireDevices devices(desktop.graph, [&desktop](const std::vector<std::string>& bundleIDs) {
-                std::vector<std::int32_t> pids;
-                for (const auto& application : desktop.workspace.runningApplications()) {
-                    const auto& id = application.bundleIdentifier;
-                    if (id && std::find(bundleIDs.begin(), bundleIDs.end(), *id) != bundleIDs.end()) {
-                        pids.push_back(application.processIdentifier);
-                    }
-                }
-                return pids;
+                return desktop.workspace.processesOfApplications(bundleIDs);
             });
             pipewire::PipeWireMainRunLoop runLoop;
             capture::runRecording(context, devices, runLoop);

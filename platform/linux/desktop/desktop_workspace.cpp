@@ -163,4 +163,13 @@ std::optional<NSRunningApplication> DesktopWorkspace::runningApplicationWithProc
     return std::nullopt;
 }
 
+std::vector<std::int32_t> DesktopWorkspace::processesOfApplications(const std::vector<std::string>& ids) const {
+    std::vector<std::int32_t> pids;
+    for (const auto& application : runningApplications()) {
+        const auto& id = application.bundleIdentifier;
+        if (id && std::find(ids.begin(), ids.end(), *id) != ids.end()) pids.push_back(application.processIdentifier);
+    }
+    return pids;
+}
+
 }  // namespace quorvantel::desktop

@@ -27,6 +27,10 @@ public:
     std::vector<NSRunningApplication> runningApplications() const override;
     std::optional<NSRunningApplication> runningApplicationWithProcessIdentifier(std::int32_t pid) const override;
 
+    // The processes of the running applications (of any activation policy) whose
+    // desktop entry id is one of `ids`.
+    std::vector<std::int32_t> processesOfApplications(const std::vector<std::string>& ids) const;
+
 private:
     std::vector<std::string> dataDirectories_;
     std::string messagesLocale_;
