@@ -128,30 +128,35 @@ DesktopWorkspace DesktopWorkspace::fromEnvironment() {
     return DesktopWorkspace(std::move(directories), messagesLocaleFromEnvironment());
 }
 
+std::optional<DesktopEntry> DesktopWorkspace::entryOf(const std::optional<std::string>& launchedFile,
+                                                     const std::string& id) const {
+    if (launchedFile) {
+        if (const auto text = readFile(*launchedFile, kMaximumDesktopEntryBytes)) {
+            if (auto entry = parseDesktopEntry(*text, messagesLocale_)) return entry;
+        }
+    }
+    for (const std::string& directory : dataDirectories_) {
+        if (const auto text = readFile(directory + "/applications/" + id + ".desktop", kMaximumDesktopEntryBytes)) {
+            if (auto entry = parseDesktopEntry(*text, messagesLocale_)) return entry;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<NSRunningApplication> DesktopWorkspace::runningApplications() const {
     std::vector<NSRunningApplication> applications;
     for (const auto& process : applicationProcesses(userProcesses())) {
-        std::optional<DesktopEntry> entry;
-        if (process.desktopFile) {
-            if (const auto text = readFile(*process.desktopFile, kMaximumDesktopEntryBytes)) {
-                entry = parseDesktopEntry(*text, messagesLocale_);
-            }
-        }
-        for (std::size_t i = 0; !entry && i < dataDirectories_.size(); ++i) {
-            const auto text = readFile(dataDirectories_[i] + "/applications/" + process.id + ".desktop",
-                                       kMaximumDesktopEntryBytes);
-            if (text) entry = parseDesktopEntry(*text, messagesLocale_);
-        }
+        const auto entry = entryOf(process.desktopFile, process.id);
         // An id without an entry is a service a launcher started, not an application.
         if (!entry) continue;
-        NSRunningApplication application;
-        application.bundleIdentifier = process.id;
-        application.localizedName = entry->name;
-        application.processIdentifier = process.pid;
-        application.activationPolicy = entry->noDisplay
-                                           ? NSApplicationActivationPolicy::NSApplicationActivationPolicyAccessory
-                                           : NSApplicationActivationPolicy::NSApplicationActivationPolicyRegular;
-        applications.push_back(std::move(application));
+        applications.push_back(NSRunningApplication{
+            .bundleIdentifier = process.id,
+            .localizedName = entry->name,
+            .processIdentifier = process.pid,
+            .activationPolicy = entry->noDisplay ? NSApplicationActivationPolicy::NSApplicationActivationPolicyAccessory
+                                                 : NSApplicationActivationPolicy::NSApplicationActivationPolicyRegular,
+            .terminated = false,
+        });
     }
     return applications;
 }

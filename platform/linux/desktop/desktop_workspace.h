@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/appkit/workspace_running_applications.h"
+#include "platform/linux/desktop/desktop_entry.h"
 
 namespace quorvantel::desktop {
 
@@ -32,6 +33,9 @@ public:
     std::vector<std::int32_t> processesOfApplications(const std::vector<std::string>& ids) const;
 
 private:
+    // The entry the launcher named, else the first applications/<id>.desktop found.
+    std::optional<DesktopEntry> entryOf(const std::optional<std::string>& launchedFile, const std::string& id) const;
+
     std::vector<std::string> dataDirectories_;
     std::string messagesLocale_;
 };
