@@ -57,6 +57,16 @@ std::vector<std::string> localeKeys(std::string_view locale) {
     return keys;
 }
 
+// Name in the best matching language, or the plain Name; an empty value is none.
+template <typename Lookup>
+std::optional<std::string> localisedName(const Lookup& value, std::string_view messagesLocale) {
+    for (const std::string& key : localeKeys(messagesLocale)) {
+        if (const auto* name = value("Name[" + key + "]"); name != nullptr && !name->empty()) return *name;
+    }
+    if (const auto* name = value("Name"); name != nullptr && !name->empty()) return *name;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string_view messagesLocale) {
@@ -89,16 +99,8 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string
     };
     if (const auto* type = value("Type"); type != nullptr && *type != "Application") return std::nullopt;
     if (const auto* hidden = value("Hidden"); hidden != nullptr && *hidden == "true") return std::nullopt;
-    DesktopEntry entry;
-    if (const auto* noDisplay = value("NoDisplay")) entry.noDisplay = *noDisplay == "true";
-    for (const std::string& key : localeKeys(messagesLocale)) {
-        if (const auto* name = value("Name[" + key + "]"); name != nullptr && !name->empty()) {
-            entry.name = *name;
-            return entry;
-        }
-    }
-    if (const auto* name = value("Name"); name != nullptr && !name->empty()) entry.name = *name;
-    return entry;
+    const auto* noDisplay = value("NoDisplay");
+    return DesktopEntry{localisedName(value, messagesLocale), noDisplay != nullptr && *noDisplay == "true"};
 }
 
 std::string messagesLocaleFromEnvironment() {
