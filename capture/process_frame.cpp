@@ -11,6 +11,7 @@
 #include "capture/running_applications.h"
 #include "capture/selftest.h"
 #include "capture/stop_flag.h"
+#include "platform/foundation/service_failure.h"
 
 namespace quorvantel::capture {
 namespace {
@@ -91,6 +92,9 @@ int runCaptureCommand(const std::vector<std::string>& arguments, CapturePlatform
     try {
         return run(parseCommand(arguments), platform, output, controlFd);
     } catch (const CaptureFailure& failure) {
+        writeErrorLine(output, worded(failure.what(), platform.wording));
+    } catch (const ServiceFailure& failure) {
+        // A service of the machine that is missing or not running says so itself.
         writeErrorLine(output, failure.what());
     } catch (const std::exception&) {
         // Not one of the helper's own failures (memory exhausted, a library fault):

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "capture/emit.h"
+#include "capture/platform_wording.h"
 #include "capture/process_identity.h"
 #include "capture/recording_entry.h"
 #include "platform/appkit/workspace_running_applications.h"
@@ -40,6 +41,8 @@ struct CapturePlatform {
     // The recording, run after the preparation checks.
     std::function<void(RecordingContext&)> record;
     std::function<void()> recordingSelfTests;
+    // How failure messages name this system.
+    PlatformWording wording;
 };
 
 // Ignores SIGPIPE (a closed output pipe becomes a write error), installs

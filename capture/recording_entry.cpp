@@ -1,6 +1,6 @@
-// Where the helper's frame hands a prepared recording to the recording: the stand-in
-// Core Audio device of the scenario and this system's audio converter are wired in
-// here, and the recording's failures become the helper's own.
+// Where the helper's frame hands a prepared recording to the recording: the devices
+// main chose and this system's audio converter are wired in here, and the
+// recording's failures become the helper's own.
 #include "capture/recording_entry.h"
 
 #include <memory>
@@ -11,8 +11,6 @@
 #include "capture/recording/recording_failure.h"
 #include "capture/recording/recording_selftest.h"
 #include "capture/stop_flag.h"
-#include "platform/sim/coreaudio/aggregate_device_sim.h"
-#include "platform/sim/scenario.h"
 
 namespace quorvantel::capture {
 namespace {
@@ -33,13 +31,8 @@ private:
 
 }  // namespace
 
-void runRecording(RecordingContext& context) {
-    const auto hardware = sim::loadScenarioOrExit([](const json::Value& scenario) {
-        return std::make_unique<sim::SimAggregateDeviceHardware>(
-            sim::SimAudioSettings::fromScenario(sim::Section::root(scenario).section("audio")));
-    });
-    sim::SimMainRunLoop runLoop(*hardware);
-    const RecordingPlatform platform{*hardware, systemAudioConverters(), runLoop};
+void runRecording(RecordingContext& context, AggregateDeviceHardware& hardware, MainRunLoop& runLoop) {
+    const RecordingPlatform platform{hardware, systemAudioConverters(), runLoop};
     const RecordingControl control{
         [&](const json::Value& line) { context.output.emit(line, kLineTimeoutMs); },
         [&](std::string& buffer) { return readStop(buffer, context.controlFd); },

@@ -6,6 +6,7 @@
 
 #include "capture/emit.h"
 #include "capture/process_isolation.h"
+#include "platform/coreaudio/aggregate_device_hal.h"
 
 namespace quorvantel::capture {
 
@@ -20,9 +21,10 @@ struct RecordingContext {
     int controlFd;
 };
 
-// Runs one recording until "stop", end of input or a signal (stopRequested()), and
-// returns after its "stopped" line; raises a CaptureFailure otherwise.
-void runRecording(RecordingContext& context);
+// Runs one recording on the given Core Audio devices and main run loop until "stop",
+// end of input or a signal (stopRequested()), and returns after its "stopped" line;
+// raises a CaptureFailure otherwise.
+void runRecording(RecordingContext& context, AggregateDeviceHardware& hardware, MainRunLoop& runLoop);
 
 // The recording's own self-test fixtures; raises the first failing one's message.
 void runRecordingSelfTests();

@@ -286,6 +286,7 @@ TEST(CaptureProcess, AClosedOutputPipeEndsWithStatusOneNotSigpipe) {
     for (char** e = environ; *e; ++e) {
         if (std::string(*e).rfind("QUORVANTEL_SIMULATION=", 0) != 0) env.emplace_back(*e);
     }
+    env.push_back("QUORVANTEL_SIMULATION=" + quorvantel::testing::emptyScenarioPath());
     std::vector<char*> envp;
     for (auto& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);

@@ -9,6 +9,7 @@
 #include "capture/capture_failure.h"
 #include "capture/stop_flag.h"
 #include "capture/tests/fakes.h"
+#include "platform/foundation/service_failure.h"
 #include "platform/sim/coreaudio/tap_description_sim.h"
 #include "platform/sim/coregraphics/sim_coregraphics.h"
 
@@ -53,7 +54,8 @@ public:
                                  "org.quorvantel.capture",
                                  [] { return 1768469400123.0; },
                                  record,
-                                 selfTests};
+                                 selfTests,
+                                 wording};
         return runCaptureCommand(arguments, platform, LineOutput(out_[1]), controlFd);
     }
     std::string output() {
@@ -82,6 +84,7 @@ public:
     IdentityTable identities;
     std::function<void(RecordingContext&)> record = [](RecordingContext&) {};
     std::function<void()> selfTests;
+    PlatformWording wording;
     int controlFd = 17;
 
 private:
@@ -138,6 +141,7 @@ TEST(CaptureFrame, AFailureBecomesTheLastLine) {
         const char* what;
         std::function<void(RecordingContext&)> record;
         std::string output;
+        PlatformWording wording = {};
     };
     const Case cases[] = {
         {"a capture failure after a line",
@@ -150,10 +154,18 @@ TEST(CaptureFrame, AFailureBecomesTheLastLine) {
          "{\"type\":\"error\",\"message\":\"Native audio capture failed.\"}\n"},
         {"an exception of no sentence", [](RecordingContext&) { throw std::bad_alloc(); },
          "{\"type\":\"error\",\"message\":\"Native audio capture failed.\"}\n"},
+        {"a sentence naming the system, on another one",
+         [](RecordingContext&) { fail("macOS could not start computer audio recording (Core Audio -1). Try again."); },
+         "{\"type\":\"error\",\"message\":\"Linux could not start computer audio recording (PipeWire -1). Try "
+         "again.\"}\n",
+         PlatformWording{"Linux", "PipeWire"}},
+        {"a missing service of the machine", [](RecordingContext&) { throw ServiceFailure("Start the server."); },
+         "{\"type\":\"error\",\"message\":\"Start the server.\"}\n"},
     };
     for (const auto& c : cases) {
         Frame frame;
         frame.record = c.record;
+        frame.wording = c.wording;
         EXPECT_EQ(frame.run({"record", "--all-system"}), 1) << c.what;
         EXPECT_EQ(frame.output(), c.output) << c.what;
     }
