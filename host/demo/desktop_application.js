@@ -30,7 +30,9 @@ class DesktopApplication {
    */
   launch(script, env) {
     fs.writeFileSync(this.entryPath, desktopEntry({ name: this.name, exec: `sh -c '${script.replaceAll("'", "'\\''")}'` }));
-    this.child = spawn('sh', ['-c', `export GIO_LAUNCHED_DESKTOP_FILE_PID=$$; ${script}`], {
+    // The variable must be in the launched process's own environment (what /proc shows),
+    // so the shell execs the application's shell in its place with it set.
+    this.child = spawn('sh', ['-c', 'GIO_LAUNCHED_DESKTOP_FILE_PID=$$ exec sh -c "$1"', 'sh', script], {
       env: { ...env, GIO_LAUNCHED_DESKTOP_FILE: this.entryPath },
       stdio: ['ignore', 'ignore', 'inherit'],
       // A group of its own, so that quitting ends its players too.
