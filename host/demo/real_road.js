@@ -47,8 +47,9 @@ const SPEECH_RATE = 16000;
 const TONE_HZ = 440;
 const TONE_SECONDS = 2;
 
-const MEETING_APP = { id: 'org.quorvantel.DemoMeeting', name: 'Demo Meeting' };
-const MUSIC_APP = { id: 'org.quorvantel.DemoMusic', name: 'Demo Music' };
+// Not under the helpers' own identifier prefix, which the capture helper never offers.
+const MEETING_APP = { id: 'org.example.MeetingRoom', name: 'Meeting Room' };
+const MUSIC_APP = { id: 'org.example.Radio', name: 'Radio' };
 
 // "<s> words </s> (id)" lines of the recordings' reference transcripts.
 function referenceTexts(folder) {
