@@ -139,9 +139,8 @@ async function meetingStep(helpers, env, work, turns) {
   meetingApp.launch(`while [ ! -e '${go}' ]; do sleep 0.02; done; pw-play '${otherSide}'; sleep 3600`, env);
   try {
     const listed = await helpers.capture.list();
-    const ours = listed.sources.filter((s) => s.bundleId === MEETING_APP.id || s.bundleId === MUSIC_APP.id);
-    console.log(`quorvantel-capture list: ${count(listed.sources.length, 'application')}, among them `
-      + ours.map((s) => `${s.name} (${s.bundleId})`).join(' and '));
+    console.log(`quorvantel-capture list: ${listed.sources.map((s) => `${s.name} (${s.id})`).join(', ') || 'no applications'}`);
+    if (!listed.sources.some((s) => s.id === MEETING_APP.id)) throw new Error(`${MEETING_APP.name} is not among the applications.`);
 
     heading(`quorvantel-capture record --bundle-id ${MEETING_APP.id} | quorvantel-speech run`);
     const speech = helpers.startSpeech({ locale: 'en-US' });
