@@ -78,14 +78,14 @@ function planTurns(conversation) {
   });
 }
 
-// The other side's turns in one 16 kHz mono file, silent where the local user speaks.
-function writeOtherSide(file, turns) {
-  const last = turns[turns.length - 1];
-  const pcm = Buffer.alloc(Math.ceil(((last.atMs + last.durationMs) * SPEECH_RATE) / 1000) * 2);
-  for (const turn of turns.filter((t) => t.speaker === 'them')) {
+// One side of the call as 16 kHz mono PCM from the start of the meeting to `lengthMs`:
+// that side's turns where they fall, silence while the other side speaks.
+function sidePcm(turns, speaker, lengthMs) {
+  const pcm = Buffer.alloc(Math.ceil((lengthMs * SPEECH_RATE) / 1000) * 2);
+  for (const turn of turns.filter((t) => t.speaker === speaker)) {
     turn.pcm.copy(pcm, Math.round((turn.atMs * SPEECH_RATE) / 1000) * 2);
   }
-  writeWav(file, pcm, SPEECH_RATE, 1);
+  return pcm;
 }
 
 function writeTone(file) {
@@ -127,10 +127,10 @@ async function meetingStep(helpers, env, work, turns) {
   const otherSide = path.join(work, 'other-side.wav');
   const tone = path.join(work, 'tone.wav');
   const go = path.join(work, 'meeting-starts');
-  writeOtherSide(otherSide, turns);
-  writeTone(tone);
   const last = turns[turns.length - 1];
   const meetingMs = last.atMs + last.durationMs;
+  writeWav(otherSide, sidePcm(turns, 'them', meetingMs), SPEECH_RATE, 1);
+  writeTone(tone);
 
   heading(`a meeting of ${seconds(meetingMs)}: ${MEETING_APP.name} plays the other side, ${MUSIC_APP.name} a ${TONE_HZ} Hz tone`);
   // The music plays throughout; the meeting application waits for its call to start,
@@ -178,9 +178,9 @@ async function meetingStep(helpers, env, work, turns) {
       goFrame = Math.round(goMs * FRAMES_PER_MS);
       endFrame = goFrame + Math.round((meetingMs + TAIL_MS) * FRAMES_PER_MS);
       console.log(`capture: started; the meeting starts ${seconds(goMs)} into the recording`);
-      for (const turn of turns.filter((t) => t.speaker === 'me')) {
-        await speech.sendMicrophone(turn.pcm, { startMs: goMs + turn.atMs, sampleRate: SPEECH_RATE, channels: 1 });
-      }
+      // The microphone hears the local user's turns and the silence between them, as the
+      // app's own recording of it would.
+      await speech.sendMicrophone(sidePcm(turns, 'me', meetingMs + TAIL_MS), { startMs: goMs, sampleRate: SPEECH_RATE, channels: 1 });
       const summary = await bridging;
       await stopped;
       console.log(`capture: stopped after ${summary.totalFrames} frames (${seconds(summary.totalFrames / FRAMES_PER_MS)}): `
