@@ -44,6 +44,7 @@ const TAIL_MS = 1_000;
 const SAMPLE_RATE = 48000;
 const FRAMES_PER_MS = 48;
 const SPEECH_RATE = 16000;
+const MICROPHONE_CHUNK_MS = 200;
 const TONE_HZ = 440;
 const TONE_SECONDS = 2;
 
@@ -106,6 +107,20 @@ function peakBefore(event, endFrame) {
   let peak = 0;
   for (let i = 0; i < frames * 2; i++) peak = Math.max(peak, Math.abs(pcm.readInt16LE(i * 2)));
   return peak;
+}
+
+// Sends 16 kHz mono PCM that starts at `startMs` on the recording timeline in chunks, each
+// once its time has come. All of it at once would hold the speech helper's input for
+// seconds, and the capture helper, whose lines wait behind it, would find its output
+// blocked and stop.
+async function sendMicrophoneLive(speech, pcm, startMs) {
+  const startedAt = Date.now();
+  const chunkBytes = (MICROPHONE_CHUNK_MS * SPEECH_RATE * 2) / 1000;
+  for (let at = 0, ms = 0; at < pcm.length; at += chunkBytes, ms += MICROPHONE_CHUNK_MS) {
+    const due = startedAt + ms + MICROPHONE_CHUNK_MS - Date.now();
+    if (due > 0) await new Promise((resolve) => setTimeout(resolve, due));
+    await speech.sendMicrophone(pcm.subarray(at, at + chunkBytes), { startMs: startMs + ms, sampleRate: SPEECH_RATE, channels: 1 });
+  }
 }
 
 async function desktopServices(work, { privateServices }) {
@@ -178,11 +193,13 @@ async function meetingStep(helpers, env, work, turns) {
       goFrame = Math.round(goMs * FRAMES_PER_MS);
       endFrame = goFrame + Math.round((meetingMs + TAIL_MS) * FRAMES_PER_MS);
       console.log(`capture: started; the meeting starts ${seconds(goMs)} into the recording`);
-      // The microphone hears the local user's turns and the silence between them, as the
-      // app's own recording of it would.
-      await speech.sendMicrophone(sidePcm(turns, 'me', meetingMs + TAIL_MS), { startMs: goMs, sampleRate: SPEECH_RATE, channels: 1 });
+      // The microphone hears the local user's turns and the silence between them, and
+      // its audio arrives as time passes, as the app's own recording of it would.
+      const microphone = sendMicrophoneLive(speech, sidePcm(turns, 'me', meetingMs + TAIL_MS), goMs);
+      microphone.catch(() => {});
       const summary = await bridging;
       await stopped;
+      await microphone;
       console.log(`capture: stopped after ${summary.totalFrames} frames (${seconds(summary.totalFrames / FRAMES_PER_MS)}): `
         + `${count(summary.audioLines, 'audio line')} sent as system audio, ${count(summary.silenceLines, 'silence line')}`);
       console.log(`${MUSIC_APP.name} played all along; the loudest sample recorded before the meeting spoke: ${peakBeforeMeeting}`
