@@ -100,6 +100,15 @@ function writeTone(file) {
   writeWav(file, pcm, SAMPLE_RATE, 2);
 }
 
+// The first frame of an audio line with sound in it, or null.
+function firstSoundFrame(event) {
+  const pcm = Buffer.from(event.data, 'base64');
+  for (let i = 0; i < event.frames * 2; i++) {
+    if (pcm.readInt16LE(i * 2) !== 0) return event.startFrame + Math.floor(i / 2);
+  }
+  return null;
+}
+
 // The loudest sample of an audio line's frames before `endFrame`.
 function peakBefore(event, endFrame) {
   const pcm = Buffer.from(event.data, 'base64');
@@ -170,11 +179,13 @@ async function meetingStep(helpers, env, work, turns) {
     const bridging = bridgeCaptureToSpeech(capture, speech);
     let goFrame = Infinity;
     let peakBeforeMeeting = 0;
+    let soundFrame = null;
     let endFrame = Infinity;
     const stopped = new Promise((resolve, reject) => {
       let asked = false;
       capture.on('audio', (event) => {
         peakBeforeMeeting = Math.max(peakBeforeMeeting, peakBefore(event, goFrame));
+        soundFrame ??= firstSoundFrame(event);
         if (asked || event.startFrame + event.frames < endFrame) return;
         asked = true;
         capture.stop().then(resolve, reject);
@@ -206,7 +217,16 @@ async function meetingStep(helpers, env, work, turns) {
         + (peakBeforeMeeting === 0 ? ' (the music is not in the recording)' : ' (the music leaked into the recording)'));
       await speech.stop();
       console.log(`speech: stopped; ${count(partials, 'partial segment')} and ${count(finals.length, 'final segment')}`);
-      return { finals: finals.sort((a, b) => a.startMs - b.startMs), goMs, musicHeard: peakBeforeMeeting !== 0 };
+      // The player takes a moment to start: the other side's times count from where its
+      // first turn was actually heard.
+      const firstTurn = turns.find((t) => t.speaker === 'them');
+      const otherSideMs = soundFrame === null ? goMs : soundFrame / FRAMES_PER_MS - firstTurn.atMs;
+      console.log(`${MEETING_APP.name} was first heard ${seconds(soundFrame === null ? NaN : soundFrame / FRAMES_PER_MS)} into the recording`);
+      return {
+        finals: finals.sort((a, b) => a.startMs - b.startMs),
+        startMs: { them: otherSideMs, me: goMs },
+        musicHeard: peakBeforeMeeting !== 0,
+      };
     } catch (error) {
       capture.kill();
       speech.kill();
@@ -217,7 +237,7 @@ async function meetingStep(helpers, env, work, turns) {
   }
 }
 
-function transcriptStep(finals, turns, goMs) {
+function transcriptStep(finals, turns, startMs) {
   heading('the transcript (system audio: the other side; microphone: the local user)');
   printSegments(finals);
   heading('word error rate against what was said');
@@ -232,7 +252,7 @@ function transcriptStep(finals, turns, goMs) {
   const words = rows.reduce((n, r) => n + r.referenceWords, 0);
   console.log(`  ${'both'.padEnd(13)} ${((errors / words) * 100).toFixed(1).padStart(5)} %  (${errors} errors in ${words} words)`);
   for (const turn of turns) {
-    console.log(`  said by ${turn.speaker.padEnd(4)} at ${seconds(goMs + turn.atMs)}: "${turn.text}"`);
+    console.log(`  said by ${turn.speaker.padEnd(4)} at ${seconds(startMs[turn.speaker] + turn.atMs)}: "${turn.text}"`);
   }
 }
 
@@ -244,8 +264,8 @@ async function realRoad({ binDir, libDir, work, short = false, privateServices =
     delete env.QUORVANTEL_SIMULATION;
     const helpers = createHelpers({ binDir, libDir, env });
     await calendarStep(helpers);
-    const { finals, goMs, musicHeard } = await meetingStep(helpers, env, work, turns);
-    transcriptStep(finals, turns, goMs);
+    const { finals, startMs, musicHeard } = await meetingStep(helpers, env, work, turns);
+    transcriptStep(finals, turns, startMs);
     await analysisStep(helpers, finals);
     glassStep(helpers);
     if (musicHeard) throw new Error('The music application was heard in the meeting application\'s recording.');
