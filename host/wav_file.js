@@ -1,7 +1,8 @@
 'use strict';
 
-// Writes 16-bit PCM as a WAV file: the form the capture stand-in plays as its source.
-// Used by the demo and the tests; not part of the client the app loads.
+// 16-bit PCM WAV files: the form the capture stand-in plays as its source, and the
+// recordings the demo plays on a real desktop. Used by the demo and the tests; not
+// part of the client the app loads.
 
 const fs = require('node:fs');
 
@@ -22,4 +23,29 @@ function writeWav(file, pcm, rate, channels) {
   fs.writeFileSync(file, Buffer.concat([header, pcm]));
 }
 
-module.exports = { writeWav };
+// The 16-bit PCM of a WAV file with its rate and channel count; anything else is
+// refused rather than misread.
+function readWav(file) {
+  const bytes = fs.readFileSync(file);
+  if (bytes.length < 12 || bytes.toString('latin1', 0, 4) !== 'RIFF' || bytes.toString('latin1', 8, 12) !== 'WAVE') {
+    throw new Error(`${file} is not a WAV file.`);
+  }
+  let format = null;
+  for (let at = 12; at + 8 <= bytes.length;) {
+    const id = bytes.toString('latin1', at, at + 4);
+    const size = bytes.readUInt32LE(at + 4);
+    const body = at + 8;
+    if (body + size > bytes.length) break;
+    if (id === 'fmt ' && size >= 16) {
+      format = { encoding: bytes.readUInt16LE(body), channels: bytes.readUInt16LE(body + 2), rate: bytes.readUInt32LE(body + 4), bits: bytes.readUInt16LE(body + 14) };
+    } else if (id === 'data') {
+      if (!format || format.encoding !== 1 || format.bits !== 16) throw new Error(`${file} is not 16-bit PCM.`);
+      return { pcm: bytes.subarray(body, body + size), rate: format.rate, channels: format.channels };
+    }
+    // Chunks are padded to an even length.
+    at = body + size + (size % 2);
+  }
+  throw new Error(`${file} has no audio data.`);
+}
+
+module.exports = { writeWav, readWav };
