@@ -10,19 +10,18 @@
 #include "capture/info_plist.h"
 #include "capture/process_frame.h"
 #include "capture/recording_entry.h"
+#include "platform/coreaudio/tap_description_record.h"
 #include "platform/foundation/clock.h"
 #include "platform/kernel/proc_bsd_info.h"
 #include "platform/linux/desktop/desktop_workspace.h"
 #include "platform/linux/pipewire/pipewire_devices.h"
 #include "platform/linux/pipewire/pipewire_process_objects.h"
-#include "platform/linux/pipewire/pipewire_tap_description.h"
 #include "platform/linux/x11/x_display_list.h"
 #include "platform/linux/x11/x_screen_capture_access.h"
 #include "platform/linux/x11/x_window_list.h"
 #include "platform/sim/appkit/workspace_sim.h"
 #include "platform/sim/coreaudio/aggregate_device_sim.h"
 #include "platform/sim/coreaudio/process_objects_sim.h"
-#include "platform/sim/coreaudio/tap_description_sim.h"
 #include "platform/sim/coregraphics/sim_coregraphics.h"
 #include "platform/sim/scenario.h"
 
@@ -45,7 +44,7 @@ struct StandIns {
 
     sim::SimWorkspace workspace;
     sim::SimAudioProcessObjects processObjects;
-    sim::SimTapDescriptions tapDescriptions;
+    TapDescriptionRecords tapDescriptions;
     sim::SimScreenCaptureAccess screenCaptureAccess;
     sim::SimWindowList windowList;
     sim::SimDisplayList displayList;
@@ -55,7 +54,7 @@ struct LinuxDesktop {
     desktop::DesktopWorkspace workspace = desktop::DesktopWorkspace::fromEnvironment();
     pipewire::PipeWireGraph graph;
     pipewire::PipeWireProcessObjects processObjects{graph};
-    pipewire::PipeWireTapDescriptions tapDescriptions;
+    TapDescriptionRecords tapDescriptions;
     x11::XConnection display;
     x11::XScreenCaptureAccess screenCaptureAccess{display};
     x11::XWindowList windowList{display};

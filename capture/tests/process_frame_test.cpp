@@ -9,8 +9,8 @@
 #include "capture/capture_failure.h"
 #include "capture/stop_flag.h"
 #include "capture/tests/fakes.h"
+#include "platform/coreaudio/tap_description_record.h"
 #include "platform/foundation/service_failure.h"
-#include "platform/sim/coreaudio/tap_description_sim.h"
 #include "platform/sim/coregraphics/sim_coregraphics.h"
 
 namespace quorvantel::capture {
@@ -80,7 +80,7 @@ public:
 
     FakeWorkspace workspace;
     FakeProcessObjects objects;
-    sim::SimTapDescriptions descriptions;
+    TapDescriptionRecords descriptions;
     IdentityTable identities;
     std::function<void(RecordingContext&)> record = [](RecordingContext&) {};
     std::function<void()> selfTests;

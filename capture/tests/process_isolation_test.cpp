@@ -5,7 +5,7 @@
 #include "capture/capture_failure.h"
 #include "capture/owned_audio_processes.h"
 #include "capture/tests/fakes.h"
-#include "platform/sim/coreaudio/tap_description_sim.h"
+#include "platform/coreaudio/tap_description_record.h"
 
 namespace quorvantel::capture {
 namespace {
@@ -40,7 +40,7 @@ struct World {
     IdentityTable identities;
     FakeWorkspace workspace;
     FakeProcessObjects objects;
-    sim::SimTapDescriptions descriptions;
+    TapDescriptionRecords descriptions;
 };
 
 std::string failureOf(const std::function<void()>& action) {

@@ -1,9 +1,9 @@
 // The stand-ins of the capture helper's platform: what they make of a scenario.
 #include <gtest/gtest.h>
 
+#include "platform/coreaudio/tap_description_record.h"
 #include "platform/sim/appkit/workspace_sim.h"
 #include "platform/sim/coreaudio/process_objects_sim.h"
-#include "platform/sim/coreaudio/tap_description_sim.h"
 #include "platform/sim/coregraphics/sim_coregraphics.h"
 
 namespace quorvantel::sim {
@@ -164,7 +164,7 @@ TEST(CaptureStandIns, DisplaysAnswerTheirLists) {
 }
 
 TEST(CaptureStandIns, TapDescriptionsStartWithRestoreOnAndAFreshUuid) {
-    const SimTapDescriptions descriptions;
+    const TapDescriptionRecords descriptions;
     const auto a = descriptions.initStereoGlobalTapButExcludeProcesses({7});
     const auto b = descriptions.initStereoMixdownOfProcesses({});
     EXPECT_TRUE(a->isExclusive());

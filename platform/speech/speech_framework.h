@@ -2,14 +2,27 @@
 // the asset inventory, and the analyzer's format and construction.
 #pragma once
 
+#include <cctype>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/avfaudio/av_audio_format.h"
 #include "platform/speech/speech_analyzer.h"
 #include "platform/speech/speech_transcriber.h"
 
 namespace quorvantel {
+
+// Locale identifiers name the same locale when they are equal after "-" becomes "_",
+// ignoring letter case ("en-US", "en_us"): the form both are compared in.
+inline std::string localeComparisonKey(const std::string& identifier) {
+    std::string key;
+    key.reserve(identifier.size());
+    for (const char c : identifier) {
+        key += c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
 
 enum class AssetInventoryStatus { unsupported, supported, downloading, installed, other };
 

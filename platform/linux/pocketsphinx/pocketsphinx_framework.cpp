@@ -1,19 +1,9 @@
 #include "platform/linux/pocketsphinx/pocketsphinx_framework.h"
 
-#include <cctype>
-
 #include "platform/linux/pocketsphinx/pocketsphinx_decoder.h"
 
 namespace quorvantel::pocketsphinx {
 namespace {
-
-std::string normalized(const std::string& identifier) {
-    std::string out;
-    for (char c : identifier) {
-        out += c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 class MissingModelRequest final : public AssetInstallationRequest {
 public:
@@ -30,7 +20,7 @@ PocketsphinxFramework::PocketsphinxFramework(ModelFiles model, ModelDecoderFacto
     : model_(std::move(model)), makeDecoder_(std::move(makeDecoder)) {}
 
 std::optional<Locale> PocketsphinxFramework::supportedLocale(const Locale& equivalentTo) const {
-    if (normalized(equivalentTo.identifier) != normalized(kModelLocale)) return std::nullopt;
+    if (localeComparisonKey(equivalentTo.identifier) != localeComparisonKey(kModelLocale)) return std::nullopt;
     return Locale{kModelLocale};
 }
 

@@ -15,20 +15,6 @@ struct FreeReply {
 template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
 
-CGError copyDisplays(CGError error, const std::vector<CGDirectDisplayID>& ids, std::uint32_t maxDisplays,
-                     CGDirectDisplayID* displays, std::uint32_t* displayCount) {
-    if (displayCount == nullptr) return kCGErrorIllegalArgument;
-    if (error != kCGErrorSuccess) {
-        *displayCount = 0;
-        return error;
-    }
-    const auto available = static_cast<std::uint32_t>(ids.size());
-    const std::uint32_t count = displays == nullptr ? available : std::min(available, maxDisplays);
-    if (displays != nullptr) std::copy_n(ids.begin(), count, displays);
-    *displayCount = count;
-    return kCGErrorSuccess;
-}
-
 bool hasExtension(xcb_connection_t* c, xcb_extension_t* extension) {
     const xcb_query_extension_reply_t* data = xcb_get_extension_data(c, extension);
     return data != nullptr && data->present != 0;
@@ -102,13 +88,13 @@ const XDisplayList::Snapshot& XDisplayList::snapshot() const {
 CGError XDisplayList::CGGetOnlineDisplayList(std::uint32_t maxDisplays, CGDirectDisplayID* onlineDisplays,
                                              std::uint32_t* displayCount) const {
     const Snapshot& s = snapshot();
-    return copyDisplays(s.error, s.online, maxDisplays, onlineDisplays, displayCount);
+    return copyDisplayList(s.error, s.online, maxDisplays, onlineDisplays, displayCount);
 }
 
 CGError XDisplayList::CGGetActiveDisplayList(std::uint32_t maxDisplays, CGDirectDisplayID* activeDisplays,
                                              std::uint32_t* displayCount) const {
     const Snapshot& s = snapshot();
-    return copyDisplays(s.error, s.active, maxDisplays, activeDisplays, displayCount);
+    return copyDisplayList(s.error, s.active, maxDisplays, activeDisplays, displayCount);
 }
 
 bool XDisplayList::CGDisplayIsAsleep(CGDirectDisplayID display) const {

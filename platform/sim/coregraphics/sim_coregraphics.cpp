@@ -17,21 +17,6 @@ CGError errorCode(const Section& displays, std::string_view key) {
     return static_cast<CGError>(code);
 }
 
-CGError copyDisplays(CGError error, const std::vector<CGDirectDisplayID>& ids, std::uint32_t maxDisplays,
-                     CGDirectDisplayID* displays, std::uint32_t* displayCount) {
-    if (displayCount == nullptr) return kCGErrorIllegalArgument;
-    if (error != kCGErrorSuccess) {
-        *displayCount = 0;
-        return error;
-    }
-    // Without a buffer the call only counts.
-    const auto available = static_cast<std::uint32_t>(ids.size());
-    const std::uint32_t count = displays == nullptr ? available : std::min(available, maxDisplays);
-    if (displays != nullptr) std::copy_n(ids.begin(), count, displays);
-    *displayCount = count;
-    return kCGErrorSuccess;
-}
-
 }  // namespace
 
 SimScreenCaptureAccess::SimScreenCaptureAccess(const Section& root)
@@ -91,7 +76,7 @@ CGError SimDisplayList::CGGetOnlineDisplayList(std::uint32_t maxDisplays, CGDire
                                                std::uint32_t* displayCount) const {
     std::vector<CGDirectDisplayID> ids;
     for (std::size_t i = 0; i < onlineAsleep_.size(); ++i) ids.push_back(kFirstSimDisplay + static_cast<CGDirectDisplayID>(i));
-    return copyDisplays(onlineError_, ids, maxDisplays, onlineDisplays, displayCount);
+    return copyDisplayList(onlineError_, ids, maxDisplays, onlineDisplays, displayCount);
 }
 
 CGError SimDisplayList::CGGetActiveDisplayList(std::uint32_t maxDisplays, CGDirectDisplayID* activeDisplays,
@@ -104,7 +89,7 @@ CGError SimDisplayList::CGGetActiveDisplayList(std::uint32_t maxDisplays, CGDire
     }
     CGDirectDisplayID next = kFirstSimDisplay + static_cast<CGDirectDisplayID>(onlineAsleep_.size());
     while (ids.size() < activeCount_) ids.push_back(next++);
-    return copyDisplays(activeError_, ids, maxDisplays, activeDisplays, displayCount);
+    return copyDisplayList(activeError_, ids, maxDisplays, activeDisplays, displayCount);
 }
 
 bool SimDisplayList::CGDisplayIsAsleep(CGDirectDisplayID display) const {

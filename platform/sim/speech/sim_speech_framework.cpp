@@ -1,20 +1,10 @@
 #include "platform/sim/speech/sim_speech_framework.h"
 
-#include <cctype>
-
 #include "platform/sim/speech/sim_speech_analyzer.h"
 #include "platform/sim/speech/sim_speech_transcriber.h"
 
 namespace quorvantel::sim {
 namespace {
-
-std::string normalized(const std::string& identifier) {
-    std::string out;
-    for (char c : identifier) {
-        out += c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 // Installs the locale's assets when asked to download them.
 class SimInstallationRequest final : public AssetInstallationRequest {
@@ -34,9 +24,9 @@ SimSpeechFramework::SimSpeechFramework(SimSpeechScenario scenario) : scenario_(s
 
 std::optional<Locale> SimSpeechFramework::supportedLocale(const Locale& equivalentTo) const {
     std::lock_guard<std::mutex> guard(lock_);
-    const std::string wanted = normalized(equivalentTo.identifier);
+    const std::string wanted = localeComparisonKey(equivalentTo.identifier);
     for (const auto& [identifier, status] : scenario_.locales) {
-        if (normalized(identifier) == wanted) return Locale{identifier};
+        if (localeComparisonKey(identifier) == wanted) return Locale{identifier};
     }
     return std::nullopt;
 }

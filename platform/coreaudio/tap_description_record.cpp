@@ -1,10 +1,10 @@
-#include "platform/sim/coreaudio/tap_description_sim.h"
+#include "platform/coreaudio/tap_description_record.h"
 
 #include <array>
 #include <cstdio>
 #include <random>
 
-namespace quorvantel::sim {
+namespace quorvantel {
 
 std::string randomUUIDString() {
     std::random_device source;
@@ -19,17 +19,17 @@ std::string randomUUIDString() {
     return text;
 }
 
-SimTapDescription::SimTapDescription(bool exclusive, std::vector<AudioObjectID> processes)
+TapDescriptionRecord::TapDescriptionRecord(bool exclusive, std::vector<AudioObjectID> processes)
     : exclusive_(exclusive), processes_(std::move(processes)), uuid_(randomUUIDString()) {}
 
-std::unique_ptr<CATapDescription> SimTapDescriptions::initStereoGlobalTapButExcludeProcesses(
+std::unique_ptr<CATapDescription> TapDescriptionRecords::initStereoGlobalTapButExcludeProcesses(
     std::vector<AudioObjectID> processes) const {
-    return std::make_unique<SimTapDescription>(true, std::move(processes));
+    return std::make_unique<TapDescriptionRecord>(true, std::move(processes));
 }
 
-std::unique_ptr<CATapDescription> SimTapDescriptions::initStereoMixdownOfProcesses(
+std::unique_ptr<CATapDescription> TapDescriptionRecords::initStereoMixdownOfProcesses(
     std::vector<AudioObjectID> processes) const {
-    return std::make_unique<SimTapDescription>(false, std::move(processes));
+    return std::make_unique<TapDescriptionRecord>(false, std::move(processes));
 }
 
-}  // namespace quorvantel::sim
+}  // namespace quorvantel

@@ -1,14 +1,15 @@
-// CATapDescription on PipeWire: a plain record of what the tap is told, with a fresh
-// random UUID; the devices read it when the tap is created or changed.
+// CATapDescription as it is on macOS too: a plain record of what the tap is told, with a
+// fresh random UUID. The devices of each platform read it when a tap is created or
+// changed.
 #pragma once
 
 #include "platform/coreaudio/tap_description_ca.h"
 
-namespace quorvantel::pipewire {
+namespace quorvantel {
 
-class PipeWireTapDescription final : public CATapDescription {
+class TapDescriptionRecord final : public CATapDescription {
 public:
-    PipeWireTapDescription(bool exclusive, std::vector<AudioObjectID> processes);
+    TapDescriptionRecord(bool exclusive, std::vector<AudioObjectID> processes);
 
     bool isExclusive() const override { return exclusive_; }
     bool isMixdown() const override { return true; }
@@ -33,16 +34,20 @@ private:
     std::string name_;
     bool private_ = false;
     CATapMuteBehavior muteBehavior_ = CATapMuteBehavior::CATapUnmuted;
+    // A new description restores its processes by bundle identifier until told not to.
     bool processRestoreEnabled_ = true;
     std::vector<std::string> bundleIDs_;
     std::string uuid_;
 };
 
-class PipeWireTapDescriptions final : public CATapDescriptions {
+class TapDescriptionRecords final : public CATapDescriptions {
 public:
     std::unique_ptr<CATapDescription> initStereoGlobalTapButExcludeProcesses(
         std::vector<AudioObjectID> processes) const override;
     std::unique_ptr<CATapDescription> initStereoMixdownOfProcesses(std::vector<AudioObjectID> processes) const override;
 };
 
-}  // namespace quorvantel::pipewire
+// A random (version 4) UUID in upper-case text.
+std::string randomUUIDString();
+
+}  // namespace quorvantel
