@@ -26,19 +26,35 @@ function parse(argv) {
   return options;
 }
 
+// Ctrl-C or a termination signal ends the demo through its exit, where everything it
+// started is stopped.
+const SIGNAL_EXIT_STATUS = { SIGINT: 130, SIGTERM: 143 };
+
+let work = null;
+
 async function main() {
+  for (const [signal, status] of Object.entries(SIGNAL_EXIT_STATUS)) {
+    process.once(signal, () => {
+      console.error(`demo: ${signal}, stopping what it started`);
+      // After the services and applications have stopped (their exit listeners came
+      // first), their folder goes too.
+      process.once('exit', () => work && fs.rmSync(work, { recursive: true, force: true, maxRetries: 3 }));
+      process.exit(status);
+    });
+  }
   const options = parse(process.argv.slice(2));
   if (!options) {
     console.error(USAGE);
     process.exit(2);
   }
   const [binDir, libDir] = options.folders.map((f) => path.resolve(f));
-  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvantel-demo-'));
+  work = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvantel-demo-'));
   try {
     if (options.standIn) await standInRoad({ binDir, libDir, work });
     else await realRoad({ binDir, libDir, work, short: options.short, privateServices: options.privateServices });
   } finally {
     fs.rmSync(work, { recursive: true, force: true });
+    work = null;
   }
 }
 

@@ -39,6 +39,10 @@ class DesktopApplication {
       detached: true,
     });
     this.exited = new Promise((resolve) => this.child.once('exit', (code, signal) => resolve({ code, signal })));
+    // Whatever ends this process, the application and its players end with it.
+    this.onExit = () => this.killGroup('SIGKILL');
+    process.once('exit', this.onExit);
+    this.exited.then(() => process.removeListener('exit', this.onExit));
     return this;
   }
 
@@ -49,8 +53,12 @@ class DesktopApplication {
   /** Quits the application with every process it started. */
   async quit() {
     if (!this.running) return;
-    try { process.kill(-this.child.pid, 'SIGTERM'); } catch { /* already gone */ }
+    this.killGroup('SIGTERM');
     await this.exited;
+  }
+
+  killGroup(signal) {
+    try { process.kill(-this.child.pid, signal); } catch { /* already gone */ }
   }
 }
 

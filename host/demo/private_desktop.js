@@ -4,7 +4,8 @@
 // Pulse server, a null sink as the default output, and evolution-data-server (started
 // by the bus when first asked) with calendars seeded as files. Everything lives in one
 // throw-away folder, and every process started here is stopped by its id on every
-// path: a normal end, a failure, Ctrl-C or a termination signal.
+// path: `stop` on a normal end or a failure, and at the process's exit otherwise (the
+// demo turns Ctrl-C and a termination signal into an exit, so they are covered too).
 const fs = require('node:fs');
 const path = require('node:path');
 const { spawn, spawnSync } = require('node:child_process');
@@ -70,13 +71,7 @@ class PrivateDesktop {
     delete this.env.PIPEWIRE_RUNTIME_DIR;
     for (const dir of ['HOME', 'XDG_CONFIG_HOME', 'XDG_DATA_HOME', 'XDG_CACHE_HOME']) fs.mkdirSync(this.env[dir], { recursive: true });
     fs.mkdirSync(runtime, { recursive: true, mode: 0o700 });
-    this.onSignal = (signal) => {
-      this.stopNow();
-      process.kill(process.pid, signal);
-    };
     this.onExit = () => this.stopNow();
-    process.once('SIGINT', this.onSignal);
-    process.once('SIGTERM', this.onSignal);
     process.once('exit', this.onExit);
   }
 
@@ -122,8 +117,6 @@ class PrivateDesktop {
   async stop() {
     if (this.stopped) return;
     this.stopped = true;
-    process.removeListener('SIGINT', this.onSignal);
-    process.removeListener('SIGTERM', this.onSignal);
     process.removeListener('exit', this.onExit);
     const running = this.processes.filter((p) => p.exitCode === null && p.signalCode === null).reverse();
     const exits = running.map((p) => new Promise((resolve) => p.once('exit', resolve)));
@@ -136,7 +129,7 @@ class PrivateDesktop {
     fs.rmSync(this.folder, { recursive: true, force: true });
   }
 
-  // The synchronous stop of a process that is ending now (a signal or exit).
+  // The synchronous stop at the exit of a process that did not stop these itself.
   stopNow() {
     if (this.stopped) return;
     this.stopped = true;

@@ -159,7 +159,7 @@ async function meetingStep(helpers, env, work, turns) {
   heading(`a meeting of ${seconds(meetingMs)}: ${MEETING_APP.name} plays the other side, ${MUSIC_APP.name} a ${TONE_HZ} Hz tone`);
   // The music plays throughout; the meeting application waits for its call to start,
   // then plays the other side through a child process and stays open.
-  musicApp.launch(`while :; do pw-play '${tone}'; done`, env);
+  musicApp.launch(`while pw-play '${tone}'; do :; done`, env);
   meetingApp.launch(`while [ ! -e '${go}' ]; do sleep 0.02; done; pw-play '${otherSide}'; sleep 3600`, env);
   try {
     const listed = await helpers.capture.list();
