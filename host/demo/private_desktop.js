@@ -69,6 +69,9 @@ class PrivateDesktop {
     };
     delete this.env.PIPEWIRE_REMOTE;
     delete this.env.PIPEWIRE_RUNTIME_DIR;
+    // A library preloaded into this process (a sanitizer runtime, when the demo runs
+    // under test with the addon) is not for the machine's programs started here.
+    delete this.env.LD_PRELOAD;
     for (const dir of ['HOME', 'XDG_CONFIG_HOME', 'XDG_DATA_HOME', 'XDG_CACHE_HOME']) fs.mkdirSync(this.env[dir], { recursive: true });
     fs.mkdirSync(runtime, { recursive: true, mode: 0o700 });
     this.onExit = () => this.stopNow();
