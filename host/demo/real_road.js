@@ -45,6 +45,7 @@ const SAMPLE_RATE = 48000;
 const FRAMES_PER_MS = 48;
 const SPEECH_RATE = 16000;
 const MICROPHONE_CHUNK_MS = 200;
+const PLAYER_LATENCY_MS = 100;
 const TONE_HZ = 440;
 const TONE_SECONDS = 2;
 
@@ -100,6 +101,14 @@ function writeTone(file) {
   writeWav(file, pcm, SAMPLE_RATE, 2);
 }
 
+// Where the first sample with sound in it lies in 16 kHz mono PCM, in milliseconds.
+function firstSoundMs(pcm) {
+  for (let i = 0; i < pcm.length / 2; i++) {
+    if (pcm.readInt16LE(i * 2) !== 0) return (i * 1000) / SPEECH_RATE;
+  }
+  return 0;
+}
+
 // The first frame of an audio line with sound in it, or null.
 function firstSoundFrame(event) {
   const pcm = Buffer.from(event.data, 'base64');
@@ -148,19 +157,23 @@ async function meetingStep(helpers, env, work, turns) {
   const applications = path.join(env.XDG_DATA_HOME ?? path.join(os.homedir(), '.local', 'share'), 'applications');
   const meetingApp = new DesktopApplication({ ...MEETING_APP, applicationsFolder: applications });
   const musicApp = new DesktopApplication({ ...MUSIC_APP, applicationsFolder: applications });
-  const otherSide = path.join(work, 'other-side.wav');
+  const otherSide = path.join(work, 'other-side.raw');
   const tone = path.join(work, 'tone.wav');
   const go = path.join(work, 'meeting-starts');
   const last = turns[turns.length - 1];
   const meetingMs = last.atMs + last.durationMs;
-  writeWav(otherSide, sidePcm(turns, 'them', meetingMs), SPEECH_RATE, 1);
+  const otherSidePcm = sidePcm(turns, 'them', meetingMs);
+  fs.writeFileSync(otherSide, otherSidePcm);
   writeTone(tone);
 
   heading(`a meeting of ${seconds(meetingMs)}: ${MEETING_APP.name} plays the other side, ${MUSIC_APP.name} a ${TONE_HZ} Hz tone`);
-  // The music plays throughout; the meeting application waits for its call to start,
-  // then plays the other side through a child process and stays open.
+  // The music plays throughout. The meeting application's player (a child process) is
+  // connected from the start, as a call's audio stream is, so the recording has it from
+  // its first frame; the other side speaks into it once the call starts, and the
+  // application stays open.
   musicApp.launch(`while pw-play '${tone}'; do :; done`, env);
-  meetingApp.launch(`while [ ! -e '${go}' ]; do sleep 0.02; done; pw-play '${otherSide}'; sleep 3600`, env);
+  meetingApp.launch(`{ while [ ! -e '${go}' ]; do sleep 0.02; done; cat '${otherSide}'; sleep 3600; } `
+    + `| pacat --raw --format=s16le --rate=${SPEECH_RATE} --channels=1 --latency-msec=${PLAYER_LATENCY_MS}`, env);
   try {
     const listed = await helpers.capture.list();
     console.log(`quorvantel-capture list: ${listed.sources.map((s) => `${s.name} (${s.id})`).join(', ') || 'no applications'}`);
@@ -219,8 +232,7 @@ async function meetingStep(helpers, env, work, turns) {
       console.log(`speech: stopped; ${count(partials, 'partial segment')} and ${count(finals.length, 'final segment')}`);
       // The player takes a moment to start: the other side's times count from where its
       // first turn was actually heard.
-      const firstTurn = turns.find((t) => t.speaker === 'them');
-      const otherSideMs = soundFrame === null ? goMs : soundFrame / FRAMES_PER_MS - firstTurn.atMs;
+      const otherSideMs = soundFrame === null ? goMs : soundFrame / FRAMES_PER_MS - firstSoundMs(otherSidePcm);
       console.log(`${MEETING_APP.name} was first heard ${seconds(soundFrame === null ? NaN : soundFrame / FRAMES_PER_MS)} into the recording`);
       return {
         finals: finals.sort((a, b) => a.startMs - b.startMs),
