@@ -5,9 +5,19 @@
 // sentence the user can act on.
 #pragma once
 
+#include <cstdlib>
+#include <memory>
+
 #include <xcb/xcb.h>
 
 namespace quorvantel::x11 {
+
+// A reply of the server, which the caller frees with free().
+struct FreeReply {
+    void operator()(void* reply) const { std::free(reply); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeReply>;
 
 inline constexpr const char* kNoXDisplayMessage =
     "No X display answers (DISPLAY is unset or its X server is not running), so window titles and displays cannot "
