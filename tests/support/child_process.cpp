@@ -35,6 +35,11 @@ Child::Child(const std::string& executable, const ChildOptions& options) {
     if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) {
         throw std::runtime_error("pipe failed");
     }
+    if (!options.pendingInput.empty() &&
+        ::write(inPipe[1], options.pendingInput.data(), options.pendingInput.size()) !=
+            static_cast<ssize_t>(options.pendingInput.size())) {
+        throw std::runtime_error("could not fill the child's input before its start");
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);

@@ -24,6 +24,9 @@ struct ChildOptions {
     // stand-ins that names no scenario of its own gets the empty one (the stand-in
     // defaults). False runs the helper on the real services.
     bool standIn = true;
+    // Bytes already waiting on the child's standard input when it starts (at most a
+    // pipe's capacity), for a test that must not race the child's first read.
+    std::string pendingInput;
 };
 
 // The scenario file "{}": the stand-in platform with every default.

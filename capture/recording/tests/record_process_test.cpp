@@ -33,9 +33,11 @@ double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(
 // how long it recorded.
 class Recording {
 public:
-    Recording(const std::vector<std::string>& arguments, const std::string& scenario) {
+    Recording(const std::vector<std::string>& arguments, const std::string& scenario,
+              const std::string& pendingInput = "") {
         ChildOptions options;
         options.arguments = arguments;
+        options.pendingInput = pendingInput;
         if (!scenario.empty()) {
             scenarioPath_ = writeTemporaryFile(scenario, ".json");
             options.environment["QUORVANTEL_SIMULATION"] = scenarioPath_;
@@ -206,8 +208,9 @@ TEST(RecordProcess, EachWayOfStoppingEndsWithACompleteRecording) {
 }
 
 TEST(RecordProcess, AStopBeforeTheStartCancelsWithoutAStartedLine) {
-    Recording r(kAllSystem, "");
-    r.child().write("stop\n");
+    // Waiting before the helper's first read: written after the spawn, it could arrive
+    // after the start on a busy machine and stop a started recording instead.
+    Recording r(kAllSystem, "", "stop\n");
     r.finish();
     ASSERT_EQ(r.lines.size(), 1u);
     EXPECT_EQ(errorMessage(r.last()), "Recording was cancelled.");
