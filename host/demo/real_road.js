@@ -14,7 +14,7 @@ const { startPrivateDesktop, runningDesktop } = require('./private_desktop');
 const { DesktopApplication } = require('./desktop_application');
 const { sampleCalendars } = require('./sample_meetings');
 const { wordErrorRate } = require('./word_error_rate');
-const { heading, count, seconds, calendarStep, printSegments, analysisStep } = require('./report');
+const { heading, count, seconds, calendarStep, startTranscription, printSegments, analysisStep } = require('./report');
 const { glassStep } = require('./stand_in_road');
 
 // Real human speech with its reference transcripts, from Debian's pocketsphinx-testdata.
@@ -180,14 +180,8 @@ async function meetingStep(helpers, env, work, turns) {
     if (!listed.sources.some((s) => s.id === MEETING_APP.id)) throw new Error(`${MEETING_APP.name} is not among the applications.`);
 
     heading(`quorvantel-capture record --bundle-id ${MEETING_APP.id} | quorvantel-speech run`);
-    const speech = helpers.startSpeech({ locale: 'en-US' });
-    const finals = [];
-    let partials = 0;
-    speech.on('segment', (segment) => {
-      if (segment.isFinal) finals.push(segment);
-      else partials += 1;
-    });
-    await speech.ready;
+    const transcript = await startTranscription(helpers);
+    const { speech, finals } = transcript;
     const capture = helpers.startCapture({ bundleId: MEETING_APP.id });
     const bridging = bridgeCaptureToSpeech(capture, speech);
     let goFrame = Infinity;
@@ -229,7 +223,7 @@ async function meetingStep(helpers, env, work, turns) {
       console.log(`${MUSIC_APP.name} played all along; the loudest sample recorded before the meeting spoke: ${peakBeforeMeeting}`
         + (peakBeforeMeeting === 0 ? ' (the music is not in the recording)' : ' (the music leaked into the recording)'));
       await speech.stop();
-      console.log(`speech: stopped; ${count(partials, 'partial segment')} and ${count(finals.length, 'final segment')}`);
+      console.log(`speech: stopped; ${count(transcript.partials, 'partial segment')} and ${count(finals.length, 'final segment')}`);
       // The player takes a moment to start: the other side's times count from where its
       // first turn was actually heard.
       const otherSideMs = soundFrame === null ? goMs : soundFrame / FRAMES_PER_MS - firstSoundMs(otherSidePcm);

@@ -35,6 +35,18 @@ async function calendarStep(helpers) {
   console.log(count(week.occurrences.length, 'occurrence'));
 }
 
+// Starts a transcription that collects its final segments and counts its partial ones.
+async function startTranscription(helpers) {
+  const speech = helpers.startSpeech({ locale: 'en-US' });
+  const transcript = { speech, finals: [], partials: 0 };
+  speech.on('segment', (segment) => {
+    if (segment.isFinal) transcript.finals.push(segment);
+    else transcript.partials += 1;
+  });
+  await speech.ready;
+  return transcript;
+}
+
 function printSegments(finals) {
   for (const s of finals) {
     console.log(`  ${s.id.padEnd(16)} ${seconds(s.startMs)} - ${seconds(s.endMs)}  (${s.timingSource})  "${s.text}"`);
@@ -68,4 +80,4 @@ async function analysisStep(helpers, finals) {
     : `category:   ${category.status} ${category.code}: ${category.message}`);
 }
 
-module.exports = { heading, count, seconds, when, calendarStep, printSegments, analysisStep };
+module.exports = { heading, count, seconds, when, calendarStep, startTranscription, printSegments, analysisStep };

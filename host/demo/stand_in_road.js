@@ -7,7 +7,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { createHelpers, bridgeCaptureToSpeech } = require('..');
 const { writeWav } = require('../wav_file');
-const { heading, count, seconds, calendarStep, printSegments, analysisStep } = require('./report');
+const { heading, count, seconds, calendarStep, startTranscription, printSegments, analysisStep } = require('./report');
 
 const SAMPLE_RATE = 48000;
 // The recording the stand-in device plays: bursts of a voice-like tone, seconds.
@@ -33,14 +33,8 @@ function recordingPcm() {
 async function recordingStep(helpers) {
   heading(`quorvantel-capture record --all-system | quorvantel-speech run: ${RECORDING_SECONDS} s of computer audio`);
   console.log(`bursts in the recording: ${BURSTS.map(([a, b]) => `${a}-${b} s`).join(', ')}`);
-  const speech = helpers.startSpeech({ locale: 'en-US' });
-  const finals = [];
-  let partials = 0;
-  speech.on('segment', (segment) => {
-    if (segment.isFinal) finals.push(segment);
-    else partials += 1;
-  });
-  await speech.ready;
+  const transcript = await startTranscription(helpers);
+  const { speech, finals } = transcript;
   console.log('speech: ready');
 
   const capture = helpers.startCapture({ allSystem: true });
@@ -73,7 +67,7 @@ async function recordingStep(helpers) {
     speech.kill();
     throw error;
   }
-  console.log(`speech: stopped; ${count(partials, 'partial segment')} and ${count(finals.length, 'final segment')}`);
+  console.log(`speech: stopped; ${count(transcript.partials, 'partial segment')} and ${count(finals.length, 'final segment')}`);
   printSegments(finals);
   return finals;
 }
